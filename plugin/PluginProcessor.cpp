@@ -136,6 +136,7 @@ void ZeriZaRirodAudioProcessor::restoreFullState (const juce::ValueTree& tree, b
         return;
 
     const juce::ScopedLock audioLock (getCallbackLock());
+    ++stateGeneration;
 
     const auto name = tree.getProperty (presetNameKey, noPresetName).toString();
     const bool isUser = tree.getProperty (presetIsUserKey, false);
@@ -163,6 +164,7 @@ void ZeriZaRirodAudioProcessor::restoreFullState (const juce::ValueTree& tree, b
     }
 
     resetDSP();
+    ++stateGeneration;
 }
 
 void ZeriZaRirodAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
