@@ -1,5 +1,7 @@
 #include "plugin/PluginProcessor.h"
 
+#include "plugin/StateXml.h"
+
 namespace
 {
 const juce::Identifier presetNameKey { "uiCurrentPresetName" };
@@ -9,6 +11,25 @@ const juce::Identifier windowWidthKey { "uiSavedWindowWidth" };
 const juce::Identifier windowHeightKey { "uiSavedWindowHeight" };
 const juce::Identifier windowSizeSetKey { "uiSavedWindowSizeSet" };
 const juce::String noPresetName { "Presets" };
+
+/** The framework reads "nan" as a number and would hand it to the parameter
+    unclamped; such a value counts as missing, so the parameter takes its default. */
+void dropNonFiniteValues (juce::ValueTree& tree)
+{
+    static const juce::Identifier valueKey { "value" };
+
+    for (auto child : tree)
+        if (child.hasProperty (valueKey) && ! std::isfinite ((double) child[valueKey]))
+            child.removeProperty (valueKey, nullptr);
+}
+
+/** A saved window size from a tree, or `fallback` when it is missing or does
+    not fit a float ("nan", "inf", 1e300): the editor can do nothing with those. */
+float finiteSizeOr (const juce::ValueTree& tree, const juce::Identifier& key, float fallback)
+{
+    const double size = tree.getProperty (key, (double) fallback);
+    return std::abs (size) <= std::numeric_limits<float>::max() ? (float) size : fallback;
+}
 } // namespace
 
 ZeriZaRirodAudioProcessor::ZeriZaRirodAudioProcessor()
@@ -142,11 +163,14 @@ void ZeriZaRirodAudioProcessor::restoreFullState (const juce::ValueTree& tree, b
     const bool isUser = tree.getProperty (presetIsUserKey, false);
     const bool modified = tree.getProperty (presetModifiedKey, false);
     const bool sizeSet = tree.getProperty (windowSizeSetKey, false);
-    const double width = tree.getProperty (windowWidthKey, (double) savedWindowWidth.load());
-    const double height = tree.getProperty (windowHeightKey, (double) savedWindowHeight.load());
+    const auto width = finiteSizeOr (tree, windowWidthKey, savedWindowWidth.load());
+    const auto height = finiteSizeOr (tree, windowHeightKey, savedWindowHeight.load());
+
+    auto newState = tree.createCopy();
+    dropNonFiniteValues (newState);
 
     suppressModified = true;
-    parameters.replaceState (tree.createCopy());
+    parameters.replaceState (newState);
     suppressModified = false;
 
     if (restorePresetRecord)
@@ -154,8 +178,8 @@ void ZeriZaRirodAudioProcessor::restoreFullState (const juce::ValueTree& tree, b
 
     if (sizeSet)
     {
-        savedWindowWidth = (float) width;
-        savedWindowHeight = (float) height;
+        savedWindowWidth = width;
+        savedWindowHeight = height;
         savedWindowSizeSet = true;
     }
     else
@@ -180,7 +204,7 @@ void ZeriZaRirodAudioProcessor::getStateInformation (juce::MemoryBlock& destData
 
 void ZeriZaRirodAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    const auto xml = getXmlFromBinary (data, sizeInBytes);
+    const auto xml = stateXml::fromBlob (data, sizeInBytes);
 
     if (xml == nullptr)
         return;

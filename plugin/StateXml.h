@@ -1,0 +1,25 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <memory>
+
+/** Reading full-state XML that comes from outside: host blobs and preset files.
+
+    Our own writer never emits a document type declaration, so one in the input
+    means a damaged or hostile document. The framework's parser expands the
+    entities such a declaration defines without any limit: an entity that
+    refers to itself recurses until the stack overflows, a few nested ones
+    grow exponentially, and an external one reads any file named in it. Such
+    documents are refused before they reach the parser. */
+namespace stateXml
+{
+/** The document element of `text`, or nullptr when it does not parse or
+    carries a document type declaration. */
+std::unique_ptr<juce::XmlElement> parse (const juce::String& text);
+
+/** The XML of a host state blob ("VC2!", a 32-bit little-endian text length,
+    the text, a zero byte), or nullptr when the header or the text is bad. The
+    text is read at most up to the blob's end. */
+std::unique_ptr<juce::XmlElement> fromBlob (const void* data, int sizeInBytes);
+} // namespace stateXml

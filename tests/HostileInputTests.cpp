@@ -1,0 +1,74 @@
+#include "ProcessorHarness.h"
+#include "ProcessorSnapshot.h"
+
+#include <gtest/gtest.h>
+
+// Host blobs that once crashed or poisoned the processor.
+namespace
+{
+/** A host blob around any text, parseable or not. */
+juce::MemoryBlock rawBlob (const juce::String& text)
+{
+    juce::MemoryOutputStream out;
+    out.write ("VC2!", 4);
+    out.writeInt ((int) text.getNumBytesAsUTF8() + 1);
+    out.write (text.toRawUTF8(), text.getNumBytesAsUTF8() + 1);
+    return out.getMemoryBlock();
+}
+
+void restore (ZeriZaRirodAudioProcessor& p, const juce::String& xmlText)
+{
+    const auto blob = rawBlob (xmlText);
+    p.setStateInformation (blob.getData(), (int) blob.getSize());
+}
+
+const juce::String header{ "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" };
+
+juce::String param (Param p, const juce::String& value)
+{
+    return "<PARAM id=\"" + params::id (p) + "\" value=\"" + value + "\"/>";
+}
+} // namespace
+
+TEST (HostileInput, DocumentTypeDeclarationsAreRefused)
+{
+    const juce::String documents[] = {
+        // The framework expands an entity that names itself until the stack overflows.
+        header + "<!DOCTYPE P [<!ENTITY x \"1\"> <!ENTITY e \"&xxxxe;\">]><PARAMETERS a=\"&e;\"/>",
+        // An external entity would be read from any file at all.
+        header + "<!DOCTYPE P SYSTEM \"/dev/zero\"><PARAMETERS a=\"&e;\"/>",
+        header + "<!DOCTYPE PARAMETERS><PARAMETERS/>",
+    };
+
+    for (const auto& doc : documents)
+    {
+        ZeriZaRirodAudioProcessor proc;
+        prepareDistinct (proc);
+        const auto before = ProcessorSnapshot::of (proc);
+
+        restore (proc, doc);
+        EXPECT_TRUE (ProcessorSnapshot::of (proc) == before) << doc;
+    }
+}
+
+TEST (HostileInput, NonFiniteNumbersFallBack)
+{
+    ZeriZaRirodAudioProcessor proc;
+    prepareDistinct (proc);
+
+    restore (proc,
+             header + "<PARAMETERS uiSavedWindowSizeSet=\"1\" uiSavedWindowWidth=\"nan\" uiSavedWindowHeight=\"1e300\">"
+                 + param (Param::threshold, "nan") + param (Param::release, "-nan") + param (Param::amount, "inf")
+                 + param (Param::focus, "12") + "</PARAMETERS>");
+
+    const auto value = [&] (Param p) { return proc.parameters.getRawParameterValue (params::id (p))->load(); };
+    for (auto p : { Param::threshold, Param::release, Param::amount })
+        EXPECT_EQ (value (p), params::spec (p).defaultValue) << params::id (p);
+    EXPECT_EQ (value (Param::focus), 12.0f);
+    EXPECT_TRUE (parametersInRange (proc));
+
+    // A size that cannot be a window keeps the size there was.
+    EXPECT_TRUE (proc.savedWindowSizeSet);
+    EXPECT_EQ (proc.savedWindowWidth, 1111.0f);
+    EXPECT_EQ (proc.savedWindowHeight, 700.0f);
+}
