@@ -12,21 +12,28 @@ const juce::String presetExtension { ".xml" };
     half way leaves nothing that is listed as a preset. */
 bool writeReplacing (const juce::XmlElement& xml, const juce::File& target)
 {
+    juce::MemoryOutputStream text;
+    xml.writeTo (text);
+
     const auto tempName = "." + target.getFileName() + "." + juce::String::toHexString (juce::Random().nextInt());
     const juce::TemporaryFile temp (target, target.getParentDirectory().getNonexistentChildFile (tempName, ".tmp", false));
 
     {
         juce::FileOutputStream out (temp.getFile());
 
-        if (! out.openedOk())
+        if (! out.openedOk() || ! out.write (text.getData(), text.getDataSize()))
             return false;
 
-        xml.writeTo (out);
         out.flush();
 
         if (out.getStatus().failed())
             return false;
     }
+
+    // A short write (a full disk, a file size limit) is not always reported as
+    // an error by the stream, so the length is checked before the swap.
+    if (temp.getFile().getSize() != (juce::int64) text.getDataSize())
+        return false;
 
     return temp.overwriteTargetFileWithTemporary();
 }
