@@ -16,10 +16,11 @@ bool writeReplacing (const juce::XmlElement& xml, const juce::File& target)
     xml.writeTo (text);
 
     const auto tempName = "." + target.getFileName() + "." + juce::String::toHexString (juce::Random().nextInt());
-    const juce::TemporaryFile temp (target, target.getParentDirectory().getNonexistentChildFile (tempName, ".tmp", false));
+    const auto tempFile = target.getParentDirectory().getNonexistentChildFile (tempName, ".tmp", false);
+    const juce::TemporaryFile temp (target, tempFile);
 
     {
-        juce::FileOutputStream out (temp.getFile());
+        juce::FileOutputStream out (tempFile);
 
         if (! out.openedOk() || ! out.write (text.getData(), text.getDataSize()))
             return false;
@@ -32,7 +33,7 @@ bool writeReplacing (const juce::XmlElement& xml, const juce::File& target)
 
     // A short write (a full disk, a file size limit) is not always reported as
     // an error by the stream, so the length is checked before the swap.
-    if (temp.getFile().getSize() != (juce::int64) text.getDataSize())
+    if (tempFile.getSize() != (juce::int64) text.getDataSize())
         return false;
 
     return temp.overwriteTargetFileWithTemporary();

@@ -41,7 +41,7 @@ void expectValues (const ProcessorHarness& h, const Expected& e)
 /** What the host hears about: parameter changes and gesture brackets. */
 struct HostLog : juce::AudioProcessorListener
 {
-    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float) override { changed.push_back (index); }
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int i, float) override { changed.push_back (i); }
     void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
     void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int) override { ++gestures; }
     void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int) override { ++gestures; }

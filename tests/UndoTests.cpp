@@ -71,7 +71,8 @@ TEST (Undo, TransactionStateMachine)
     const Case cases[] = {
         { "begin, no change, commit", { begin ("Edit Vell"), commit() }, 0, false, "", "Presets", 50, -30 },
         { "commit without begin", { set (Param::amount, 60), commit() }, 0, false, "", "Presets *", 60, -30 },
-        { "one drag", { begin ("Edit Vell"), set (Param::amount, 60), commit() }, 1, false, "Edit Vell", "Presets *", 60, -30 },
+        { "one drag", { begin ("Edit Vell"), set (Param::amount, 60), commit() },
+          1, false, "Edit Vell", "Presets *", 60, -30 },
         { "nested begin keeps the first name",
           { begin ("Edit Vell"), begin ("Toggle Power"), set (Param::amount, 60), commit(), commit() },
           1, false, "Edit Vell", "Presets *", 60, -30 },
