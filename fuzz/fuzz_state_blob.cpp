@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 
     ZeriZaRirodAudioProcessor processor;
     prepareDistinct (processor);
-    const auto before = ProcessorSnapshot::of (processor);
+    const auto before = ExactSnapshot::of (processor);
 
     // The blob is accepted exactly when it carries the header and readable XML.
     const bool wellFormed = stateXml::fromBlob (data, (int) size) != nullptr;
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 
     if (!wellFormed)
     {
-        require (ProcessorSnapshot::of (processor) == before, "a rejected blob changed the processor");
+        require (ExactSnapshot::of (processor) == before, "a rejected blob changed the processor");
         return 0;
     }
 

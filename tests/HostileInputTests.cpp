@@ -44,10 +44,10 @@ TEST (HostileInput, DocumentTypeDeclarationsAreRefused)
     {
         ZeriZaRirodAudioProcessor proc;
         prepareDistinct (proc);
-        const auto before = ProcessorSnapshot::of (proc);
+        const auto before = ExactSnapshot::of (proc);
 
         restore (proc, doc);
-        EXPECT_TRUE (ProcessorSnapshot::of (proc) == before) << doc;
+        EXPECT_TRUE (ExactSnapshot::of (proc) == before) << doc;
     }
 }
 

@@ -2,22 +2,62 @@
 
 #include "plugin/PluginProcessor.h"
 
-/** Everything a failed restore or load must leave alone: the full-state tree
-    (parameters, preset record, saved window size, anything a host stored with
-    them) and the whole undo history. */
-struct ProcessorSnapshot
-{
-    juce::ValueTree state;
-    juce::StringArray undoSteps, redoSteps;
+#include <vector>
 
-    static ProcessorSnapshot of (ZeriZaRirodAudioProcessor& p)
+/** Everything a restore, a preset or a history step may touch, for before/after
+    comparisons. */
+struct Snapshot
+{
+    std::vector<float> values;
+    juce::String preset;
+    bool isUser, modified, sizeSet;
+    float width, height;
+    bool canUndo;
+    juce::String undoName;
+
+    static Snapshot of (ZeriZaRirodAudioProcessor& p)
     {
-        return { p.createFullState(), p.undoManager.getUndoDescriptions(), p.undoManager.getRedoDescriptions() };
+        Snapshot s;
+        for (auto id : params::all())
+            s.values.push_back (p.parameters.getRawParameterValue (params::id (id))->load());
+        s.preset = p.getCurrentPresetName();
+        s.isUser = p.isCurrentPresetUser();
+        s.modified = p.currentPresetModified;
+        s.sizeSet = p.savedWindowSizeSet;
+        s.width = p.savedWindowWidth;
+        s.height = p.savedWindowHeight;
+        s.canUndo = p.undoManager.canUndo();
+        s.undoName = p.undoManager.getUndoDescription();
+        return s;
     }
 
-    bool operator== (const ProcessorSnapshot& o) const
+    bool operator== (const Snapshot& o) const
     {
-        return state.isEquivalentTo (o.state) && undoSteps == o.undoSteps && redoSteps == o.redoSteps;
+        return values == o.values && preset == o.preset && isUser == o.isUser && modified == o.modified
+               && sizeSet == o.sizeSet && width == o.width && height == o.height && canUndo == o.canUndo
+               && undoName == o.undoName;
+    }
+};
+
+/** What bad input must leave exactly as it was: besides the snapshot, the whole
+    history and anything else the full state carries (a host may have stored
+    more than we write). */
+struct ExactSnapshot
+{
+    Snapshot basic;
+    juce::StringArray undoSteps, redoSteps;
+    juce::ValueTree fullState;
+
+    static ExactSnapshot of (ZeriZaRirodAudioProcessor& p)
+    {
+        return { Snapshot::of (p), p.undoManager.getUndoDescriptions(), p.undoManager.getRedoDescriptions(),
+                 p.createFullState() };
+    }
+
+    bool operator== (const ExactSnapshot& o) const
+    {
+        return basic == o.basic && undoSteps == o.undoSteps && redoSteps == o.redoSteps
+               && fullState.isEquivalentTo (o.fullState);
     }
 };
 
