@@ -269,6 +269,7 @@ void ZeriZaRirodAudioProcessor::applyFactoryPreset (const juce::String& name)
         // Audio waits until all ten values, the record and the reset are in place,
         // so no block runs with half of a preset.
         const juce::ScopedLock audioLock (getCallbackLock());
+        ++stateGeneration;
         const auto& preset = factoryPresets::find (name);
 
         suppressModified = true;
@@ -286,6 +287,7 @@ void ZeriZaRirodAudioProcessor::applyFactoryPreset (const juce::String& name)
         suppressModified = false;
         setCurrentPresetInfo (name, false, false);
         resetDSP();
+        ++stateGeneration;
     }
 
     commitUndoTransactionIfNeeded();

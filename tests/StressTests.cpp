@@ -169,8 +169,8 @@ std::vector<juce::MemoryBlock> makeStateBlobs()
 }
 } // namespace
 
-// The host's three threads at once: audio, the message thread replacing the
-// state, and automation. Run under ThreadSanitizer in CI.
+// The host's three threads at once: audio, the message thread (host restores,
+// presets, edits, undo and redo) and automation. Run under ThreadSanitizer in CI.
 TEST (Stress, ConcurrentRestoreAutomationAndAudio)
 {
     ProcessorHarness harness (sampleRate, 2, maxBlock), twinHarness (sampleRate, 2, maxBlock);
@@ -187,12 +187,17 @@ TEST (Stress, ConcurrentRestoreAutomationAndAudio)
                              std::cref (stop), std::ref (audio));
     std::thread automationThread (runAutomationThread, std::ref (proc), std::ref (writes), std::cref (stop));
 
-    // This thread is the message thread.
+    // This thread is the message thread: everything a user and a host do there.
+    const auto factoryNames = proc.getFactoryPresetNames();
+    const juce::String userNames[] = { "Stress A", "Stress: B!" };
     juce::Random rng (5);
     const auto end = std::chrono::steady_clock::now() + stressDuration;
+
     while (std::chrono::steady_clock::now() < end)
     {
-        switch (rng.nextInt (4))
+        const auto& userName = userNames[rng.nextInt ((int) std::size (userNames))];
+
+        switch (rng.nextInt (9))
         {
             case 0:
             {
@@ -207,6 +212,21 @@ TEST (Stress, ConcurrentRestoreAutomationAndAudio)
                 proc.beginUndoTransaction ("Edit Vell");
                 writes.set (proc, Param::threshold, rng.nextFloat());
                 proc.commitUndoTransactionIfNeeded();
+                break;
+            case 3:
+                proc.applyFactoryPreset (factoryNames[rng.nextInt (factoryNames.size())]);
+                break;
+            case 4:
+                proc.saveUserPreset (userName);
+                break;
+            case 5:
+                proc.loadUserPreset (userName);
+                break;
+            case 6:
+                proc.performUndo();
+                break;
+            case 7:
+                proc.performRedo();
                 break;
             default:
             {
@@ -227,15 +247,38 @@ TEST (Stress, ConcurrentRestoreAutomationAndAudio)
     EXPECT_GT (audio.stateChangesVerified, 0) << "no state change was followed by a quiet block";
     EXPECT_EQ (audio.mismatches, 0) << "of " << audio.stateChangesVerified << " blocks after a state change";
 
-    // What is left must be one consistent state.
+    // What is left must be one consistent state...
     EXPECT_TRUE (parametersInRange (proc));
     const auto state = proc.createFullState();
     EXPECT_EQ (state["uiCurrentPresetName"].toString(), proc.getCurrentPresetName());
     EXPECT_EQ ((bool) state["uiCurrentPresetIsUser"], proc.isCurrentPresetUser());
 
+    juce::StringArray knownNames{ "Presets", "Soft S", "Heavy Ess" };
+    knownNames.addArray (factoryNames);
+    for (const auto& name : userNames)
+        knownNames.add (name);
+    EXPECT_TRUE (knownNames.contains (proc.getCurrentPresetName())) << proc.getCurrentPresetName();
+
+    // ...with a history that leads back to it: step back, then forward again.
+    proc.beginUndoTransaction ("Edit Vell");
+    harness.set (Param::focus,
+                 proc.parameters.getRawParameterValue (params::id (Param::focus))->load() < 50 ? 80.0f : 20.0f);
+    proc.commitUndoTransactionIfNeeded();
+    const auto last = proc.createFullState();
+
+    int steps = 0;
+    for (; steps < 50 && proc.canUndo(); ++steps)
+        proc.performUndo();
+    for (int i = 0; i < steps; ++i)
+        proc.performRedo();
+
+    EXPECT_FALSE (proc.canRedo());
+    EXPECT_TRUE (proc.createFullState().isEquivalentTo (last));
+
+    // ...and that survives the host saving and reopening it.
     ZeriZaRirodAudioProcessor reopened;
     juce::MemoryBlock mb;
     proc.getStateInformation (mb);
     reopened.setStateInformation (mb.getData(), (int) mb.getSize());
-    EXPECT_TRUE (reopened.createFullState().isEquivalentTo (state));
+    EXPECT_TRUE (reopened.createFullState().isEquivalentTo (last));
 }
