@@ -1,5 +1,7 @@
 #include "presets/PresetManager.h"
 
+#include "plugin/StateXml.h"
+
 #include "plugin/UserDataDirectory.h"
 
 namespace
@@ -84,7 +86,7 @@ juce::ValueTree PresetManager::loadPreset (const juce::String& name) const
     if (! file.existsAsFile())
         return {};
 
-    if (const auto xml = juce::XmlDocument::parse (file))
+    if (const auto xml = stateXml::parse (file.loadFileAsString()))
         return juce::ValueTree::fromXml (*xml);
 
     return {};

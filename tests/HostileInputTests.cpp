@@ -1,9 +1,10 @@
 #include "ProcessorHarness.h"
 #include "ProcessorSnapshot.h"
+#include "presets/PresetManager.h"
 
 #include <gtest/gtest.h>
 
-// Host blobs that once crashed or poisoned the processor.
+// Host blobs and preset files that once crashed, hung or poisoned the processor.
 namespace
 {
 /** A host blob around any text, parseable or not. */
@@ -40,6 +41,9 @@ TEST (HostileInput, DocumentTypeDeclarationsAreRefused)
         header + "<!DOCTYPE PARAMETERS><PARAMETERS/>",
     };
 
+    const auto presetFile = PresetManager (AppInfo()).getPresetFile ("Dropped");
+    presetFile.getParentDirectory().createDirectory();
+
     for (const auto& doc : documents)
     {
         ZeriZaRirodAudioProcessor proc;
@@ -47,8 +51,13 @@ TEST (HostileInput, DocumentTypeDeclarationsAreRefused)
         const auto before = ExactSnapshot::of (proc);
 
         restore (proc, doc);
-        EXPECT_TRUE (ExactSnapshot::of (proc) == before) << doc;
+        EXPECT_TRUE (ExactSnapshot::of (proc) == before) << "blob: " << doc;
+
+        ASSERT_TRUE (presetFile.replaceWithText (doc));
+        EXPECT_FALSE (proc.loadUserPreset ("Dropped"));
+        EXPECT_TRUE (ExactSnapshot::of (proc) == before) << "preset file: " << doc;
     }
+    presetFile.deleteFile();
 }
 
 TEST (HostileInput, NonFiniteNumbersFallBack)
