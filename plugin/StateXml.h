@@ -10,12 +10,14 @@
     means a damaged or hostile document. The framework's parser expands the
     entities such a declaration defines without any limit: an entity that
     refers to itself recurses until the stack overflows, a few nested ones
-    grow exponentially, and an external one reads any file named in it. Such
+    grow exponentially, and an external one reads any file named in it. The
+    parser, and every tree operation after it, also recurse once per level of
+    element nesting, so a deeply nested document overflows the stack. Such
     documents are refused before they reach the parser. */
 namespace stateXml
 {
-/** The document element of `text`, or nullptr when it does not parse or
-    carries a document type declaration. */
+/** The document element of `text`, or nullptr when it does not parse,
+    carries a document type declaration or nests elements absurdly deep. */
 std::unique_ptr<juce::XmlElement> parse (const juce::String& text);
 
 /** The XML of a host state blob ("VC2!", a 32-bit little-endian text length,

@@ -31,7 +31,7 @@ juce::String param (Param p, const juce::String& value)
 }
 } // namespace
 
-TEST (HostileInput, DocumentTypeDeclarationsAreRefused)
+TEST (HostileInput, EntitiesAndDeepNestingAreRefused)
 {
     const juce::String documents[] = {
         // The framework expands an entity that names itself until the stack overflows.
@@ -39,6 +39,11 @@ TEST (HostileInput, DocumentTypeDeclarationsAreRefused)
         // An external entity would be read from any file at all.
         header + "<!DOCTYPE P SYSTEM \"/dev/zero\"><PARAMETERS a=\"&e;\"/>",
         header + "<!DOCTYPE PARAMETERS><PARAMETERS/>",
+        // Parsing recurses once per level: this overflowed the stack.
+        header + "<PARAMETERS>" + juce::String::repeatedString ("<a>", 200000),
+        header + "<PARAMETERS>" + juce::String::repeatedString ("<a x='/>'>", 200000),
+        // Markup inside comments and CDATA must not cancel out real nesting.
+        header + "<PARAMETERS>" + juce::String::repeatedString ("<a><!--</a>--><![CDATA[</a>]]>", 200000),
     };
 
     const auto presetFile = PresetManager (AppInfo()).getPresetFile ("Dropped");
