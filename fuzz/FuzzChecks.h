@@ -10,7 +10,7 @@ namespace fuzzchecks
 /** A broken invariant is a crash to libFuzzer: it saves the input and stops. */
 inline void require (bool condition, const char* what)
 {
-    if (!condition)
+    if (! condition)
     {
         std::fprintf (stderr, "invariant broken: %s\n", what);
         std::abort();

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 
     const auto before = ExactSnapshot::of (processor);
 
-    if (!processor.loadUserPreset (name))
+    if (! processor.loadUserPreset (name))
     {
         require (ExactSnapshot::of (processor) == before, "a rejected preset file changed the processor");
         return 0;
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 
     requireUsable (processor);
     require (processor.getCurrentPresetName() == name && processor.isCurrentPresetUser()
-                 && !processor.currentPresetModified,
+                 && ! processor.currentPresetModified,
              "the record does not name the loaded preset");
 
     // One undo puts back everything the load replaced.

@@ -15,13 +15,13 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 
     processor.setStateInformation (data, (int) size);
 
-    if (!wellFormed)
+    if (! wellFormed)
     {
         require (ExactSnapshot::of (processor) == before, "a rejected blob changed the processor");
         return 0;
     }
 
-    require (!processor.undoManager.canUndo() && !processor.undoManager.canRedo(),
+    require (! processor.undoManager.canUndo() && ! processor.undoManager.canRedo(),
              "an accepted blob left undo history behind");
     requireUsable (processor);
     return 0;

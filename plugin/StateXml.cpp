@@ -24,19 +24,19 @@ bool nestingIsShallow (const juce::String& text)
 {
     int depth = 0;
 
-    for (auto p = text.getCharPointer(); !p.isEmpty();)
+    for (auto p = text.getCharPointer(); ! p.isEmpty();)
     {
         if (p.getAndAdvance() != '<')
             continue;
 
         if (p.compareUpTo (juce::CharPointer_ASCII ("!--"), 3) == 0)
         {
-            if (!skipPast (p, "-->"))
+            if (! skipPast (p, "-->"))
                 return true;
         }
         else if (p.compareUpTo (juce::CharPointer_ASCII ("![CDATA["), 8) == 0)
         {
-            if (!skipPast (p, "]]>"))
+            if (! skipPast (p, "]]>"))
                 return true;
         }
         else if (*p == '/')
@@ -50,7 +50,7 @@ bool nestingIsShallow (const juce::String& text)
 
             juce::juce_wchar quote = 0, previous = 0;
 
-            while (!p.isEmpty())
+            while (! p.isEmpty())
             {
                 const auto c = p.getAndAdvance();
 
@@ -81,7 +81,7 @@ namespace stateXml
 {
 std::unique_ptr<juce::XmlElement> parse (const juce::String& text)
 {
-    if (text.contains ("<!DOCTYPE") || !nestingIsShallow (text))
+    if (text.contains ("<!DOCTYPE") || ! nestingIsShallow (text))
         return nullptr;
 
     return juce::parseXML (text);

@@ -70,7 +70,7 @@ inline bool parametersInRange (ZeriZaRirodAudioProcessor& p)
         const auto& s = params::spec (id);
         const float v = p.parameters.getRawParameterValue (params::id (id))->load();
 
-        if (!std::isfinite (v) || v < s.min || v > s.max)
+        if (! std::isfinite (v) || v < s.min || v > s.max)
             return false;
 
         if (s.isSwitch && v != 0.0f && v != 1.0f)

@@ -81,7 +81,7 @@ void runAudioThread (ZeriZaRirodAudioProcessor& proc, ZeriZaRirodAudioProcessor&
     uint32_t lastGeneration = proc.stateGeneration;
     int64_t lastQuietMark = -1;
 
-    while (!stop)
+    while (! stop)
     {
         const int n = sizes[rng.nextInt ((int) std::size (sizes))];
         for (int c = 0; c < 2; ++c)
@@ -138,7 +138,7 @@ void runAudioThread (ZeriZaRirodAudioProcessor& proc, ZeriZaRirodAudioProcessor&
 void runAutomationThread (ZeriZaRirodAudioProcessor& proc, CountedWrites& writes, const std::atomic<bool>& stop)
 {
     juce::Random rng (11);
-    while (!stop)
+    while (! stop)
     {
         for (int burst = rng.nextInt (6); burst >= 0; --burst)
             writes.set (proc, params::fromIndex (rng.nextInt (numParams)), rng.nextFloat());
