@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+inline void PrintTo (HostedFormat format, std::ostream* os) { *os << toString (format); }
+
 /** What the host tests share: driving a hosted instance and the in-process
     processor side by side, block for block. */
 namespace hosted
