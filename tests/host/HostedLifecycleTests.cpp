@@ -70,8 +70,8 @@ TEST_P (HostedLifecycle, ThirtyTwoInstancesProcessSideBySide)
 }
 
 // Each cycle loads, processes and unloads an instance while the host's message
-// loop runs between cycles, as in a DAW. Leaks are caught by the same test
-// under valgrind (its own CTest entry).
+// loop runs between cycles, as in a DAW. Leaks are looked for under valgrind by
+// the host_memcheck entry.
 TEST_P (HostedLifecycle, CreateAndDestroyAHundredTimes)
 {
     const auto input = testsignals::speechLike (48000.0, 0.05);

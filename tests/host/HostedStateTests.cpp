@@ -47,9 +47,9 @@ juce::MemoryBlock hostStateFromText (HostedFormat format, const juce::String& te
 juce::MemoryBlock pluginBlob (HostedFormat format, const juce::MemoryBlock& hostState)
 {
     const auto text = hostStateText (format, hostState);
+    const auto range = pluginBlobText (format, text);
     juce::MemoryBlock blob;
-    blob.fromBase64Encoding (
-        text.substring (pluginBlobText (format, text).getStart(), pluginBlobText (format, text).getEnd()));
+    blob.fromBase64Encoding (text.substring (range.getStart(), range.getEnd()));
     return blob;
 }
 
@@ -89,17 +89,12 @@ void setDistinct (juce::AudioPluginInstance& instance)
     settle (instance);
 }
 
-std::vector<juce::String> textsOf (juce::AudioProcessor& p, std::function<juce::AudioProcessorParameter&(Param)> find)
+std::vector<juce::String> hostedTexts (juce::AudioPluginInstance& instance)
 {
     std::vector<juce::String> texts;
     for (const auto p : params::all())
-        texts.push_back (find (p).getCurrentValueAsText());
+        texts.push_back (hosted::param (instance, p).getCurrentValueAsText());
     return texts;
-}
-
-std::vector<juce::String> hostedTexts (juce::AudioPluginInstance& instance)
-{
-    return textsOf (instance, [&] (Param p) -> juce::AudioProcessorParameter& { return hosted::param (instance, p); });
 }
 
 /** Both restart from a clean signal path, then hear the same audio. (JUCE's
@@ -149,7 +144,6 @@ TEST_P (HostedState, StateCrossesIntoTheProcessorAndTheOtherFormat)
 
     ZeriZaRirodAudioProcessor processor;
     processor.setStateInformation (blob.getData(), (int) blob.getSize());
-    processor.setBusesLayout (source->getBusesLayout());
     EXPECT_EQ (processor.parameters.getRawParameterValue (params::id (Param::threshold))->load(), -41.5f);
     EXPECT_EQ (outputDifference (*source, processor), 0.0f);
 
