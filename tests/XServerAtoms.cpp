@@ -1,5 +1,7 @@
 #include "XServerAtoms.h"
 
+#include <gtest/gtest.h>
+
 #include <X11/Xlib.h>
 
 #include <initializer_list>
@@ -24,3 +26,15 @@ bool createWindowManagerAtoms()
 
     return display != nullptr;
 }
+
+namespace
+{
+// JUCE reads the atoms once, when a component first needs the desktop, so they
+// must exist before any test builds a component.
+struct XServerEnvironment : ::testing::Environment
+{
+    void SetUp() override { createWindowManagerAtoms(); }
+};
+
+[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment (new XServerEnvironment);
+} // namespace
