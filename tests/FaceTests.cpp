@@ -1,4 +1,5 @@
 #include "FaceFixture.h"
+#include "looks/VellFont.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,21 @@ using Rect = juce::Rectangle<int>;
 
 bool isBlue (juce::Colour c) { return c.getBlue() > 150 && c.getBlue() > c.getRed() + 60; }
 } // namespace
+
+TEST (FaceFont, NamedStylesFallBackToFacesTheFamilyHas)
+{
+    for (auto style : { "Medium", "Bold" })
+    {
+        const auto font = vellFont (17.0f, style);
+        const auto family = font.getTypefacePtr()->getName();
+        EXPECT_FLOAT_EQ (font.getHeight(), 17.0f);
+        EXPECT_TRUE (juce::Font::findAllTypefaceStyles (family).contains (font.getTypefaceStyle()))
+            << family << " has no " << font.getTypefaceStyle();
+    }
+
+    EXPECT_TRUE (vellFont (17.0f, "Bold").getTypefaceStyle().containsIgnoreCase ("bold"));
+    EXPECT_FALSE (vellFont (17.0f, "Medium").getTypefaceStyle().containsIgnoreCase ("bold"));
+}
 
 //==============================================================================
 TEST (FaceLayout, ChildrenLandOnTheirPixelsAt1000x600)
@@ -265,6 +281,7 @@ TEST (FacePaint, MonitorLightIsBlueOnlyWithMonitorAndPower)
 TEST (FacePaint, ValueLabelsHideWithPowerOff)
 {
     FaceFixture f;
+    EXPECT_EQ (f.face.getTimerInterval(), 41);
     f.face.timerCallback();
 
     f.set (Param::power, 0);
