@@ -57,7 +57,7 @@ FaceLayout FaceLayout::forSize (float W, float H)
 
     const auto S3 = 0.2f * U;
     placeSmall (1, { D - 0.15f * C, 0.64f * H }, S3); // Threshold
-    placeSmall (2, { D, 0.64f * H }, S3);             // Attack
+    placeSmall (2, { D, 0.64f * H }, S3); // Attack
     placeSmall (3, { D + 0.15f * C, 0.64f * H }, S3); // Release
 
     const auto S4 = 0.29f * U;
@@ -65,8 +65,8 @@ FaceLayout FaceLayout::forSize (float W, float H)
     const auto right = l.body.getRight() - 0.17f * C;
     const auto upper = top + 0.27f * U;
     const auto lower = top + 0.71f * U;
-    placeSmall (4, { left, upper }, S4);  // Frequency
-    placeSmall (5, { left, lower }, S4);  // Focus
+    placeSmall (4, { left, upper }, S4); // Frequency
+    placeSmall (5, { left, lower }, S4); // Focus
     placeSmall (6, { right, upper }, S4); // Range
     placeSmall (7, { right, lower }, S4); // Mix
 

@@ -23,10 +23,7 @@ juce::String format (Format format, double value)
     return {};
 }
 
-double parseDigits (const juce::String& text)
-{
-    return text.retainCharacters ("0123456789.-").getDoubleValue();
-}
+double parseDigits (const juce::String& text) { return text.retainCharacters ("0123456789.-").getDoubleValue(); }
 
 double parseFrequency (const juce::String& text)
 {

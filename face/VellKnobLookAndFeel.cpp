@@ -20,10 +20,10 @@ struct KnobStyle
 };
 
 // Hero knob: its own proportions, a finer scale and brighter details.
-constexpr KnobStyle heroStyle { 0.025f, 0x3affffff, 0.085f, 0.1f,  0.4f,   0x22ffffff, 0.0105f, 0x2953c9ff,
-                                0.04f,  0.01f,      48,     0.468f, 0.525f, 1.5f,       1.0f };
-constexpr KnobStyle plainStyle { 0.035f, 0x28ffffff, 0.1f,   0.12f, 0.36f, 0x18ffffff, 0.018f, 0x2153c9ff,
-                                 0.038f, 0.014f,     36,     0.455f, 0.505f, 1.1f,     0.8f };
+constexpr KnobStyle heroStyle{ 0.025f, 0x3affffff, 0.085f, 0.1f,   0.4f,   0x22ffffff, 0.0105f, 0x2953c9ff,
+                               0.04f,  0.01f,      48,     0.468f, 0.525f, 1.5f,       1.0f };
+constexpr KnobStyle plainStyle{ 0.035f, 0x28ffffff, 0.1f, 0.12f,  0.36f,  0x18ffffff, 0.018f, 0x2153c9ff,
+                                0.038f, 0.014f,     36,   0.455f, 0.505f, 1.1f,       0.8f };
 
 const juce::PathStrokeType::JointStyle curved = juce::PathStrokeType::curved;
 const juce::PathStrokeType::EndCapStyle rounded = juce::PathStrokeType::rounded;
@@ -33,8 +33,8 @@ juce::Point<float> pointOnCircle (juce::Point<float> centre, float radius, float
     return centre.getPointOnCircumference (radius, angle);
 }
 
-void strokeArc (juce::Graphics& g, juce::Point<float> centre, float radius, float from, float to,
-                juce::Colour colour, float thickness)
+void strokeArc (juce::Graphics& g, juce::Point<float> centre, float radius, float from, float to, juce::Colour colour,
+                float thickness)
 {
     juce::Path arc;
     arc.addCentredArc (centre.x, centre.y, radius, radius, 0.0f, from, to, true);
@@ -44,8 +44,8 @@ void strokeArc (juce::Graphics& g, juce::Point<float> centre, float radius, floa
 
 void fillVertical (juce::Graphics& g, juce::Rectangle<float> area, juce::uint32 top, juce::uint32 bottom)
 {
-    g.setGradientFill ({ juce::Colour (top), area.getCentreX(), area.getY(), juce::Colour (bottom),
-                         area.getCentreX(), area.getBottom(), false });
+    g.setGradientFill ({ juce::Colour (top), area.getCentreX(), area.getY(), juce::Colour (bottom), area.getCentreX(),
+                         area.getBottom(), false });
 }
 } // namespace
 

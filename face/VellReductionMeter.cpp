@@ -32,8 +32,8 @@ void VellReductionMeter::paint (juce::Graphics& g)
     const auto th = juce::jmin (H, 0.32f * H);
     g.setColour (titleColour);
     g.setFont (vellFont (0.85f * th, "Medium"));
-    g.drawText ("DE-ESSING REDUCTION", roundedToPixels ({ 0, 0.15f * H, W, th }),
-                juce::Justification::centredBottom, false);
+    g.drawText ("DE-ESSING REDUCTION", roundedToPixels ({ 0, 0.15f * H, W, th }), juce::Justification::centredBottom,
+                false);
 
     auto area = bounds.withTrimmedTop (th).reduced (0.06f * W, 0.05f * H);
     area.removeFromTop (juce::jmin (area.getHeight(), 0.12f * H));

@@ -3,8 +3,7 @@
 #include "plugin/PluginProcessor.h"
 
 VellUndoableToggleButton::VellUndoableToggleButton (ZeriZaRirodAudioProcessor& p, const juce::String& name)
-    : processor (p)
-    , undoName (name)
+    : processor (p), undoName (name)
 {
 }
 

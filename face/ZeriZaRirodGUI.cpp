@@ -9,9 +9,9 @@
 
 namespace
 {
-const juce::Colour lightText { 0xffecedef };
-const juce::Colour accentBlue { 0xff7bdcff };
-const juce::Colour editingBackground { 0xf0121418 };
+const juce::Colour lightText{ 0xffecedef };
+const juce::Colour accentBlue{ 0xff7bdcff };
+const juce::Colour editingBackground{ 0xf0121418 };
 
 struct KnobText
 {
@@ -21,7 +21,7 @@ struct KnobText
 };
 
 // In the face's knob order.
-constexpr std::array<KnobText, ZeriZaRirodGUI::numKnobs> knobTexts { {
+constexpr std::array<KnobText, ZeriZaRirodGUI::numKnobs> knobTexts{ {
     { "Amount", valueText::Format::percent, false },
     { "Threshold", valueText::Format::decibels, false },
     { "Attack", valueText::Format::milliseconds, false },
@@ -97,8 +97,8 @@ ZeriZaRirodGUI::ZeriZaRirodGUI (ZeriZaRirodAudioProcessor& p) : processor (p)
     {
         const auto format = knobTexts[i].format;
         knobs[i].textFromValueFunction = [format] (double v) { return valueText::format (format, v); };
-        knobs[i].valueFromTextFunction = knobTexts[i].frequencyParser ? valueText::parseFrequency
-                                                                      : valueText::parseDigits;
+        knobs[i].valueFromTextFunction =
+            knobTexts[i].frequencyParser ? valueText::parseFrequency : valueText::parseDigits;
     }
 
     // Double-click resets and wheel steps also arrive as a drag start and end.
@@ -347,14 +347,13 @@ void ZeriZaRirodGUI::paint (juce::Graphics& g)
 
     g.setColour (juce::Colour (0xc2acafb5));
     g.setFont (vellFont (0.45f * s, "Medium"));
-    g.drawFittedText ("VODODI RAREZ",
-                      roundedToPixels ({ 0.05f * W + 1.12f * s, 0.061f * H, 0.3f * W, s }),
+    g.drawFittedText ("VODODI RAREZ", roundedToPixels ({ 0.05f * W + 1.12f * s, 0.061f * H, 0.3f * W, s }),
                       juce::Justification::centredLeft, 2);
 
     g.setColour (juce::Colour (0xb2ecedef));
     g.setFont (vellFont (0.08f * H, "Bold"));
-    g.drawText ("Vell", roundedToPixels ({ 0.35f * W, 0.022f * H, 0.3f * W, 0.1f * H }),
-                juce::Justification::centred, false);
+    g.drawText ("Vell", roundedToPixels ({ 0.35f * W, 0.022f * H, 0.3f * W, 0.1f * H }), juce::Justification::centred,
+                false);
 
     g.setColour (juce::Colour (0x8053c9ff));
     g.setFont (vellFont (0.028f * H, "Medium"));

@@ -11,17 +11,15 @@
 /** The main face: eight knobs with title and editable value labels, the Power
     and Monitor toggles and the reduction meter, all bound to the processor's
     parameters; knob and toggle gestures and typed values are undo steps. */
-class ZeriZaRirodGUI : public juce::Component,
-                       public juce::Timer,
-                       public juce::Label::Listener
+class ZeriZaRirodGUI : public juce::Component, public juce::Timer, public juce::Label::Listener
 {
 public:
     static constexpr int numKnobs = 8;
 
     /** The parameters of the knobs, in the face's order. */
-    static constexpr std::array<Param, numKnobs> knobParams { Param::amount,    Param::threshold, Param::attack,
-                                                              Param::release,   Param::frequency, Param::focus,
-                                                              Param::range,     Param::mix };
+    static constexpr std::array<Param, numKnobs> knobParams{ Param::amount,  Param::threshold, Param::attack,
+                                                             Param::release, Param::frequency, Param::focus,
+                                                             Param::range,   Param::mix };
 
     explicit ZeriZaRirodGUI (ZeriZaRirodAudioProcessor&);
     ~ZeriZaRirodGUI() override;
@@ -61,8 +59,8 @@ private:
     std::array<juce::Slider, numKnobs> knobs;
     std::array<juce::Label, numKnobs> titleLabels;
     std::array<juce::Label, numKnobs> valueLabels;
-    VellUndoableToggleButton powerToggle { processor, "Toggle Power" };
-    VellUndoableToggleButton monitorToggle { processor, "Toggle Monitor" };
+    VellUndoableToggleButton powerToggle{ processor, "Toggle Power" };
+    VellUndoableToggleButton monitorToggle{ processor, "Toggle Monitor" };
 
     std::array<std::unique_ptr<juce::AudioProcessorValueTreeState::SliderAttachment>, numKnobs> knobAttachments;
     std::unique_ptr<juce::AudioProcessorValueTreeState::ButtonAttachment> powerAttachment, monitorAttachment;

@@ -18,7 +18,7 @@ struct FaceFixture
     juce::Image render() { return face.createComponentSnapshot (face.getLocalBounds()); }
 
     ZeriZaRirodAudioProcessor processor;
-    ZeriZaRirodGUI face { processor };
+    ZeriZaRirodGUI face{ processor };
 };
 
 enum Knob

@@ -18,7 +18,7 @@ struct XServer
 {
     XServer()
     {
-        if (! createWindowManagerAtoms())
+        if (!createWindowManagerAtoms())
             throw std::runtime_error ("no X display: these tests need one");
     }
 };
@@ -43,11 +43,11 @@ struct ScreenFace : XServer, FaceFixture
 
     void send (juce::Point<int> at, bool buttonDown)
     {
-        const auto mods = buttonDown ? juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier)
-                                     : juce::ModifierKeys();
+        const auto mods =
+            buttonDown ? juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier) : juce::ModifierKeys();
         peer().handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at.toFloat(), mods,
-                                 juce::MouseInputSource::defaultPressure,
-                                 juce::MouseInputSource::defaultOrientation, time += 20);
+                                 juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation,
+                                 time += 20);
     }
 
     void press (juce::Point<int> at)

@@ -115,9 +115,9 @@ TEST (FaceText, LabelsAtDefaultsAndFormatEdges)
         const char* text;
     };
     const Case cases[] = {
-        { Param::attack, attack, 0.99f, "0.99 ms" },   { Param::attack, attack, 1.0f, "1.0 ms" },
+        { Param::attack, attack, 0.99f, "0.99 ms" },      { Param::attack, attack, 1.0f, "1.0 ms" },
         { Param::frequency, frequency, 2500, "2.5 kHz" }, { Param::frequency, frequency, 12000, "12.0 kHz" },
-        { Param::amount, amount, 12.5f, "12%" },       { Param::amount, amount, 13.5f, "14%" },
+        { Param::amount, amount, 12.5f, "12%" },          { Param::amount, amount, 13.5f, "14%" },
         { Param::threshold, threshold, -54, "-54.0 dB" }, { Param::release, release, 300, "300.0 ms" },
     };
     for (const auto& c : cases)

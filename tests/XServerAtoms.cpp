@@ -14,8 +14,8 @@ bool createWindowManagerAtoms()
 
         if (d != nullptr)
         {
-            for (auto* name : { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "_NET_WM_PING",
-                                "WM_CHANGE_STATE", "WM_STATE", "_NET_WM_WINDOW_TYPE", "_NET_WM_STATE" })
+            for (auto* name : { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "_NET_WM_PING", "WM_CHANGE_STATE",
+                                "WM_STATE", "_NET_WM_WINDOW_TYPE", "_NET_WM_STATE" })
                 XInternAtom (d, name, False);
 
             XSync (d, False);

@@ -54,7 +54,7 @@ int main (int argc, char** argv)
         {
             processor.gainReductionDb.store (value.getFloatValue());
         }
-        else if (! option.startsWith ("--") || ! setParameter (processor, option.substring (2), value.getDoubleValue()))
+        else if (!option.startsWith ("--") || !setParameter (processor, option.substring (2), value.getDoubleValue()))
         {
             std::cerr << "unknown option " << option << "\n";
             return usage();
@@ -76,7 +76,7 @@ int main (int argc, char** argv)
     juce::FileOutputStream stream (out);
     juce::PNGImageFormat png;
 
-    if (! stream.openedOk() || ! png.writeImageToStream (image, stream))
+    if (!stream.openedOk() || !png.writeImageToStream (image, stream))
     {
         std::cerr << "cannot write " << out.getFullPathName() << "\n";
         return 1;
