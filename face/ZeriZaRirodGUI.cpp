@@ -129,6 +129,16 @@ ZeriZaRirodGUI::~ZeriZaRirodGUI()
     monitorToggle.setLookAndFeel (nullptr);
 }
 
+size_t ZeriZaRirodGUI::indexOf (Param p)
+{
+    for (size_t i = 0; i < knobParams.size(); ++i)
+        if (knobParams[i] == p)
+            return i;
+
+    jassertfalse; // Power and Monitor have no knob
+    return 0;
+}
+
 void ZeriZaRirodGUI::configureSlider (juce::Slider& knob)
 {
     knob.setSliderStyle (juce::Slider::RotaryHorizontalVerticalDrag);

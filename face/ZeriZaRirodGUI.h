@@ -36,9 +36,9 @@ public:
     void updateValueLabels();
     void updateValueLabelVisibility();
 
-    juce::Slider& getKnob (int index) { return knobs[(size_t) index]; }
-    juce::Label& getTitleLabel (int index) { return titleLabels[(size_t) index]; }
-    juce::Label& getValueLabel (int index) { return valueLabels[(size_t) index]; }
+    juce::Slider& getKnob (Param p) { return knobs[indexOf (p)]; }
+    juce::Label& getTitleLabel (Param p) { return titleLabels[indexOf (p)]; }
+    juce::Label& getValueLabel (Param p) { return valueLabels[indexOf (p)]; }
     juce::ToggleButton& getPowerToggle() { return powerToggle; }
     juce::ToggleButton& getMonitorToggle() { return monitorToggle; }
     VellReductionMeter& getMeter() { return *meter; }
@@ -48,8 +48,7 @@ private:
     void setupEditableValueLabel (juce::Label&);
     void applyValueLabelToSlider (juce::Label&, juce::Slider&);
     void setLabelFont (juce::Label&, float height, float factor, juce::Colour colour);
-    void placeKnob (int index, juce::Rectangle<float> bounds, float titleWidth, float titleRise, float valueWidth,
-                    float valueDrop, float labelHeight);
+    static size_t indexOf (Param);
 
     ZeriZaRirodAudioProcessor& processor;
     std::unique_ptr<VellKnobLookAndFeel> knobLook;

@@ -20,15 +20,3 @@ struct FaceFixture
     ZeriZaRirodAudioProcessor processor;
     ZeriZaRirodGUI face{ processor };
 };
-
-enum Knob
-{
-    amount,
-    threshold,
-    attack,
-    release,
-    frequency,
-    focus,
-    range,
-    mix
-};

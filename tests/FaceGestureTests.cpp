@@ -77,7 +77,7 @@ struct ScreenFace : XServer, FaceFixture
                                  { 0.0f, delta, false, false, false });
     }
 
-    void type (Knob knob, const juce::String& text)
+    void type (Param knob, const juce::String& text)
     {
         auto& label = face.getValueLabel (knob);
         label.showEditor();
@@ -96,7 +96,7 @@ struct ScreenFace : XServer, FaceFixture
 TEST (FaceGestures, KnobDragIsOneStepThatUndoAndRedoMove)
 {
     ScreenFace f;
-    auto& knob = f.face.getKnob (threshold);
+    auto& knob = f.face.getKnob (Param::threshold);
     const auto from = f.centreOf (knob);
 
     f.press (from);
@@ -108,11 +108,11 @@ TEST (FaceGestures, KnobDragIsOneStepThatUndoAndRedoMove)
     EXPECT_GT (dragged, -30.0 + 5.0);
     EXPECT_FLOAT_EQ (f.get (Param::threshold), (float) dragged);
     EXPECT_EQ (f.steps(), juce::StringArray ("Edit Vell"));
-    EXPECT_EQ (f.face.getValueLabel (threshold).getText(), knob.getTextFromValue (dragged));
+    EXPECT_EQ (f.face.getValueLabel (Param::threshold).getText(), knob.getTextFromValue (dragged));
 
     f.processor.performUndo();
     EXPECT_DOUBLE_EQ (knob.getValue(), -30.0);
-    EXPECT_EQ (f.face.getValueLabel (threshold).getText(), "-30.0 dB");
+    EXPECT_EQ (f.face.getValueLabel (Param::threshold).getText(), "-30.0 dB");
 
     f.processor.performRedo();
     EXPECT_DOUBLE_EQ (knob.getValue(), dragged);
@@ -122,7 +122,7 @@ TEST (FaceGestures, DoubleClickResetAndWheelStepsAreOneStepEach)
 {
     ScreenFace f;
     f.set (Param::mix, 40);
-    auto& knob = f.face.getKnob (mix);
+    auto& knob = f.face.getKnob (Param::mix);
 
     f.doubleClick (f.centreOf (knob));
     EXPECT_DOUBLE_EQ (knob.getValue(), 100.0);
@@ -137,14 +137,14 @@ TEST (FaceGestures, DoubleClickResetAndWheelStepsAreOneStepEach)
 TEST (FaceGestures, TypedValueIsOneStepAndTheCurrentValueNone)
 {
     ScreenFace f;
-    f.type (threshold, "-12 dB");
+    f.type (Param::threshold, "-12 dB");
     EXPECT_FLOAT_EQ (f.get (Param::threshold), -12.0f);
     EXPECT_EQ (f.steps(), juce::StringArray ("Edit Vell Value"));
 
-    f.type (threshold, "-12");
-    f.type (threshold, "-12.04");
+    f.type (Param::threshold, "-12");
+    f.type (Param::threshold, "-12.04");
     EXPECT_EQ (f.steps().size(), 1);
-    EXPECT_EQ (f.face.getValueLabel (threshold).getText(), "-12.0 dB");
+    EXPECT_EQ (f.face.getValueLabel (Param::threshold).getText(), "-12.0 dB");
 }
 
 TEST (FaceGestures, ToggleClickIsOneStepAndAPressReleasedOutsideNone)

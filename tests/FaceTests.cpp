@@ -40,23 +40,23 @@ TEST (FaceLayout, ChildrenLandOnTheirPixelsAt1000x600)
     const Rect knobs[] = { { 423, 131, 155, 155 }, { 316, 339, 91, 91 },   { 455, 339, 91, 91 },
                            { 593, 339, 91, 91 },   { 129, 160, 132, 132 }, { 129, 360, 132, 132 },
                            { 739, 160, 132, 132 }, { 739, 360, 132, 132 } };
-    for (int i = 0; i < ZeriZaRirodGUI::numKnobs; ++i)
-        EXPECT_EQ (face.getKnob (i).getBounds(), knobs[i]) << "knob " << i;
+    for (size_t i = 0; i < ZeriZaRirodGUI::knobParams.size(); ++i)
+        EXPECT_EQ (face.getKnob (ZeriZaRirodGUI::knobParams[i]).getBounds(), knobs[i]) << "knob " << i;
 
-    EXPECT_EQ (face.getTitleLabel (amount).getBounds(), Rect (435, 93, 129, 26));
-    EXPECT_EQ (face.getValueLabel (amount).getBounds(), Rect (453, 287, 92, 26));
-    EXPECT_EQ (face.getTitleLabel (frequency).getBounds(), Rect (91, 140, 205, 22));
-    EXPECT_EQ (face.getValueLabel (frequency).getBounds(), Rect (102, 294, 184, 22));
-    EXPECT_EQ (face.getTitleLabel (threshold).getBounds(), Rect (290, 324, 141, 15));
-    EXPECT_EQ (face.getValueLabel (threshold).getBounds(), Rect (297, 431, 127, 15));
+    EXPECT_EQ (face.getTitleLabel (Param::amount).getBounds(), Rect (435, 93, 129, 26));
+    EXPECT_EQ (face.getValueLabel (Param::amount).getBounds(), Rect (453, 287, 92, 26));
+    EXPECT_EQ (face.getTitleLabel (Param::frequency).getBounds(), Rect (91, 140, 205, 22));
+    EXPECT_EQ (face.getValueLabel (Param::frequency).getBounds(), Rect (102, 294, 184, 22));
+    EXPECT_EQ (face.getTitleLabel (Param::threshold).getBounds(), Rect (290, 324, 141, 15));
+    EXPECT_EQ (face.getValueLabel (Param::threshold).getBounds(), Rect (297, 431, 127, 15));
 
-    for (auto i : { focus, range, mix })
+    for (auto i : { Param::focus, Param::range, Param::mix })
     {
         EXPECT_EQ (face.getTitleLabel (i).getBounds().getWidth(), 205);
         EXPECT_EQ (face.getTitleLabel (i).getBounds().getHeight(), 22);
         EXPECT_EQ (face.getValueLabel (i).getBounds().getWidth(), 184);
     }
-    for (auto i : { attack, release })
+    for (auto i : { Param::attack, Param::release })
     {
         EXPECT_EQ (face.getTitleLabel (i).getBounds().getWidth(), 141);
         EXPECT_EQ (face.getValueLabel (i).getBounds().getWidth(), 127);
@@ -67,14 +67,14 @@ TEST (FaceLayout, ChildrenLandOnTheirPixelsAt1000x600)
 TEST (FaceLayout, ScalesWithHeightAndSpreadsWithWidth)
 {
     FaceFixture big (2000, 1200);
-    EXPECT_EQ (big.face.getKnob (amount).getBounds(), Rect (845, 261, 309, 309));
+    EXPECT_EQ (big.face.getKnob (Param::amount).getBounds(), Rect (845, 261, 309, 309));
     EXPECT_EQ (big.face.getMeter().getBounds(), Rect (611, 907, 777, 91));
 
     FaceFixture wide (2000, 600);
-    const auto hero = wide.face.getKnob (amount).getBounds();
+    const auto hero = wide.face.getKnob (Param::amount).getBounds();
     EXPECT_EQ (hero.getWidth(), 155);
     EXPECT_EQ (hero.getCentreX(), 1000);
-    EXPECT_EQ (wide.face.getKnob (mix).getWidth(), 132);
+    EXPECT_EQ (wide.face.getKnob (Param::mix).getWidth(), 132);
 }
 
 TEST (FaceLayout, TinyFaceGivesEmptyNotNegativeRectangles)
@@ -98,32 +98,32 @@ TEST (FaceText, LabelsAtDefaultsAndFormatEdges)
     const char* defaults[] = { "50%", "-30.0 dB", "0.32 ms", "48.0 ms", "6.5 kHz", "50%", "8.0 dB", "100%" };
     const char* titles[] = { "Amount", "Threshold", "Attack", "Release", "Frequency", "Focus", "Range", "Mix" };
 
-    for (int i = 0; i < ZeriZaRirodGUI::numKnobs; ++i)
+    for (size_t i = 0; i < ZeriZaRirodGUI::knobParams.size(); ++i)
     {
-        EXPECT_EQ (f.face.getValueLabel (i).getText(), defaults[i]);
-        EXPECT_EQ (f.face.getTitleLabel (i).getText(), titles[i]);
+        const auto p = ZeriZaRirodGUI::knobParams[i];
+        EXPECT_EQ (f.face.getValueLabel (p).getText(), defaults[i]);
+        EXPECT_EQ (f.face.getTitleLabel (p).getText(), titles[i]);
         // What accessibility clients read is the same text, the unit written once.
-        auto& knob = f.face.getKnob (i);
+        auto& knob = f.face.getKnob (p);
         EXPECT_EQ (knob.getTextFromValue (knob.getValue()), defaults[i]);
     }
 
     struct Case
     {
         Param param;
-        Knob knob;
         float value;
         const char* text;
     };
     const Case cases[] = {
-        { Param::attack, attack, 0.99f, "0.99 ms" },      { Param::attack, attack, 1.0f, "1.0 ms" },
-        { Param::frequency, frequency, 2500, "2.5 kHz" }, { Param::frequency, frequency, 12000, "12.0 kHz" },
-        { Param::amount, amount, 12.5f, "12%" },          { Param::amount, amount, 13.5f, "14%" },
-        { Param::threshold, threshold, -54, "-54.0 dB" }, { Param::release, release, 300, "300.0 ms" },
+        { Param::attack, 0.99f, "0.99 ms" },   { Param::attack, 1.0f, "1.0 ms" },
+        { Param::frequency, 2500, "2.5 kHz" }, { Param::frequency, 12000, "12.0 kHz" },
+        { Param::amount, 12.5f, "12%" },       { Param::amount, 13.5f, "14%" },
+        { Param::threshold, -54, "-54.0 dB" }, { Param::release, 300, "300.0 ms" },
     };
     for (const auto& c : cases)
     {
         f.set (c.param, c.value);
-        EXPECT_EQ (f.face.getValueLabel (c.knob).getText(), c.text) << c.value;
+        EXPECT_EQ (f.face.getValueLabel (c.param).getText(), c.text) << c.value;
     }
 }
 
@@ -131,31 +131,25 @@ TEST (FaceText, TypedValues)
 {
     struct Case
     {
-        Knob knob;
         Param param;
         const char* typed;
         float expected;
         const char* shown;
     };
     const Case cases[] = {
-        { frequency, Param::frequency, "6.5k", 6500, "6.5 kHz" },
-        { frequency, Param::frequency, "6.5 kHz", 6500, "6.5 kHz" },
-        { frequency, Param::frequency, " 8K", 8000, "8.0 kHz" },
-        { frequency, Param::frequency, "6500", 6500, "6.5 kHz" },
-        { frequency, Param::frequency, "6.5", 2500, "2.5 kHz" }, // 6.5 Hz, clamped to the range
-        { threshold, Param::threshold, "-12 dB", -12, "-12.0 dB" },
-        { threshold, Param::threshold, "letters", 0, "0.0 dB" },
-        { attack, Param::attack, "fast", 0.05f, "0.05 ms" },
-        { amount, Param::amount, "1,5", 15, "15%" },
-        { amount, Param::amount, "250", 100, "100%" },
-        { release, Param::release, "120.04", 120, "120.0 ms" },
+        { Param::frequency, "6.5k", 6500, "6.5 kHz" },   { Param::frequency, "6.5 kHz", 6500, "6.5 kHz" },
+        { Param::frequency, " 8K", 8000, "8.0 kHz" },    { Param::frequency, "6500", 6500, "6.5 kHz" },
+        { Param::frequency, "6.5", 2500, "2.5 kHz" }, // 6.5 Hz, clamped to the range
+        { Param::threshold, "-12 dB", -12, "-12.0 dB" }, { Param::threshold, "letters", 0, "0.0 dB" },
+        { Param::attack, "fast", 0.05f, "0.05 ms" },     { Param::amount, "1,5", 15, "15%" },
+        { Param::amount, "250", 100, "100%" },           { Param::release, "120.04", 120, "120.0 ms" },
     };
 
     for (const auto& c : cases)
     {
         SCOPED_TRACE (c.typed);
         FaceFixture f;
-        auto& label = f.face.getValueLabel (c.knob);
+        auto& label = f.face.getValueLabel (c.param);
 
         label.showEditor();
         auto* editor = label.getCurrentTextEditor();
@@ -172,12 +166,12 @@ TEST (FaceText, TypedValues)
 TEST (FaceText, AutomationLeavesTypingAlone)
 {
     FaceFixture f;
-    auto& label = f.face.getValueLabel (threshold);
+    auto& label = f.face.getValueLabel (Param::threshold);
     label.showEditor();
     label.getCurrentTextEditor()->setText ("-2");
 
     f.set (Param::threshold, -40);
-    EXPECT_DOUBLE_EQ (f.face.getKnob (threshold).getValue(), -40.0);
+    EXPECT_DOUBLE_EQ (f.face.getKnob (Param::threshold).getValue(), -40.0);
     EXPECT_EQ (label.getCurrentTextEditor()->getText(), "-2");
 
     label.hideEditor (true);
@@ -224,8 +218,8 @@ int litSegments (VellReductionMeter& meter)
 TEST (FacePaint, ValueArcFollowsPower)
 {
     FaceFixture f;
-    auto& hero = f.face.getKnob (amount);
-    auto& mix = f.face.getKnob (Knob::mix);
+    auto& hero = f.face.getKnob (Param::amount);
+    auto& mix = f.face.getKnob (Param::mix);
     const auto heroArc = onArc (hero, 0.25f, 0.025f, 0.4f);
     const auto mixArc = onArc (mix, 0.5f, 0.035f, 0.36f);
 
@@ -286,13 +280,13 @@ TEST (FacePaint, ValueLabelsHideWithPowerOff)
 
     f.set (Param::power, 0);
     f.face.timerCallback();
-    for (int i = 0; i < ZeriZaRirodGUI::numKnobs; ++i)
+    for (auto p : ZeriZaRirodGUI::knobParams)
     {
-        EXPECT_FALSE (f.face.getValueLabel (i).isVisible());
-        EXPECT_TRUE (f.face.getTitleLabel (i).isVisible());
+        EXPECT_FALSE (f.face.getValueLabel (p).isVisible());
+        EXPECT_TRUE (f.face.getTitleLabel (p).isVisible());
     }
 
-    const auto label = f.face.getValueLabel (amount).getBounds();
+    const auto label = f.face.getValueLabel (Param::amount).getBounds();
     const auto image = f.render();
     for (int x = label.getX(); x < label.getRight(); ++x)
         for (int y = label.getY(); y < label.getBottom(); ++y)
@@ -300,5 +294,5 @@ TEST (FacePaint, ValueLabelsHideWithPowerOff)
 
     f.set (Param::power, 1);
     f.face.timerCallback();
-    EXPECT_TRUE (f.face.getValueLabel (amount).isVisible());
+    EXPECT_TRUE (f.face.getValueLabel (Param::amount).isVisible());
 }
