@@ -24,8 +24,9 @@ juce::String resolvedStyle (const juce::String& style)
     if (auto it = cache.find (style); it != cache.end())
         return it->second;
 
-    const auto family = juce::Font().getTypefacePtr()->getName();
-    const auto available = juce::Font::findAllTypefaceStyles (family);
+    const auto typeface = juce::Font().getTypefacePtr();
+    const auto available =
+        typeface != nullptr ? juce::Font::findAllTypefaceStyles (typeface->getName()) : juce::StringArray();
 
     juce::String chosen;
     for (const auto& candidate : candidatesFor (style))

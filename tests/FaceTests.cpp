@@ -255,20 +255,25 @@ TEST (FacePaint, MeterLightsSegmentsForTheReduction)
     EXPECT_EQ (litSegments (meter), 0);
 }
 
-TEST (FacePaint, MonitorLightIsBlueOnlyWithMonitorAndPower)
+TEST (FacePaint, MonitorLightAndPowerSymbolFollowTheirStates)
 {
     FaceFixture f;
-    auto& toggle = f.face.getMonitorToggle();
-    const auto b = toggle.getBoundsInParent().toFloat();
-    const auto iconWidth = juce::jmin (b.getWidth(), 1.1f * b.getHeight());
-    const auto light = juce::Point<float> (b.getX() + iconWidth + 0.86f * (b.getWidth() - iconWidth), b.getCentreY());
+    const auto m = f.face.getMonitorToggle().getBoundsInParent().toFloat();
+    const auto iconWidth = juce::jmin (m.getWidth(), 1.1f * m.getHeight());
+    const auto light = juce::Point<float> (m.getX() + iconWidth + 0.86f * (m.getWidth() - iconWidth), m.getCentreY());
+
+    // The bottom of the power symbol's ring.
+    const auto p = f.face.getPowerToggle().getBoundsInParent().toFloat();
+    const auto symbol = p.getCentre().translated (0, 0.27f * 0.68f * p.getWidth());
 
     for (auto [monitor, power] : { std::pair (0, 0), { 0, 1 }, { 1, 0 }, { 1, 1 } })
     {
+        SCOPED_TRACE ("monitor " + std::to_string (monitor) + ", power " + std::to_string (power));
         f.set (Param::monitor, (float) monitor);
         f.set (Param::power, (float) power);
-        const auto pixel = f.render().getPixelAt ((int) light.x, (int) light.y);
-        EXPECT_EQ (isBlue (pixel), monitor && power) << "monitor " << monitor << " power " << power;
+        const auto image = f.render();
+        EXPECT_EQ (isBlue (image.getPixelAt ((int) light.x, (int) light.y)), monitor && power);
+        EXPECT_EQ (isBlue (image.getPixelAt ((int) symbol.x, (int) symbol.y)), power == 1);
     }
 }
 
