@@ -19,7 +19,7 @@ struct KnobStyle
     float tickInner, tickOuter, majorTick, minorTick;
 };
 
-// Hero knob: its own proportions, a finer scale and brighter details.
+// The Amount knob has its own proportions, a finer scale and brighter details.
 constexpr KnobStyle heroStyle{ 0.025f, 0x3affffff, 0.085f, 0.1f,   0.4f,   0x22ffffff, 0.0105f, 0x2953c9ff,
                                0.04f,  0.01f,      48,     0.468f, 0.525f, 1.5f,       1.0f };
 constexpr KnobStyle plainStyle{ 0.035f, 0x28ffffff, 0.1f, 0.12f,  0.36f,  0x18ffffff, 0.018f, 0x2153c9ff,
@@ -27,11 +27,6 @@ constexpr KnobStyle plainStyle{ 0.035f, 0x28ffffff, 0.1f, 0.12f,  0.36f,  0x18ff
 
 const juce::PathStrokeType::JointStyle curved = juce::PathStrokeType::curved;
 const juce::PathStrokeType::EndCapStyle rounded = juce::PathStrokeType::rounded;
-
-juce::Point<float> pointOnCircle (juce::Point<float> centre, float radius, float angle)
-{
-    return centre.getPointOnCircumference (radius, angle);
-}
 
 void strokeArc (juce::Graphics& g, juce::Point<float> centre, float radius, float from, float to, juce::Colour colour,
                 float thickness)
@@ -93,8 +88,9 @@ void VellKnobLookAndFeel::drawRotarySlider (juce::Graphics& g, int x, int y, int
         const auto angle = start + ((float) i / (float) s.steps) * (end - start);
         const auto major = i % 6 == 0;
         g.setColour (juce::Colour (major ? 0x9bffffffu : 0x4effffffu));
-        g.drawLine ({ pointOnCircle (c, s.tickInner * d, angle), pointOnCircle (c, s.tickOuter * d, angle) },
-                    major ? s.majorTick : s.minorTick);
+        g.drawLine (
+            { c.getPointOnCircumference (s.tickInner * d, angle), c.getPointOnCircumference (s.tickOuter * d, angle) },
+            major ? s.majorTick : s.minorTick);
     }
 
     juce::Path pointer;
