@@ -1,0 +1,106 @@
+#include "tools/render/Renderer.h"
+
+#include <juce_events/juce_events.h>
+
+#include <csignal>
+#include <iostream>
+#include <optional>
+#include <unistd.h>
+
+namespace
+{
+volatile std::sig_atomic_t interrupted = 0;
+
+void onSignal (int) { interrupted = 1; }
+
+/** A one-line bar redrawn in place; only meant for a terminal. */
+class ProgressBar
+{
+public:
+    bool update (double fraction)
+    {
+        const int percent = (int) (fraction * 100.0);
+        if (percent != shown)
+        {
+            shown = percent;
+            const int filled = percent * width / 100;
+            std::cerr << "\rrendering [" << std::string ((size_t) filled, '#')
+                      << std::string ((size_t) (width - filled), '.') << "] " << percent << "%" << std::flush;
+        }
+        return interrupted == 0;
+    }
+
+    ~ProgressBar()
+    {
+        if (shown >= 0)
+            std::cerr << "\r" << std::string ((size_t) width + 20, ' ') << "\r" << std::flush;
+    }
+
+private:
+    static constexpr int width = 40;
+    int shown = -1;
+};
+
+int run (const juce::StringArray& args)
+{
+    RenderOptions options;
+
+    if (const auto error = options.parse (args); error.isNotEmpty())
+    {
+        std::cerr << "zeri-render: " << error << std::endl;
+        return 2;
+    }
+
+    if (options.helpRequested)
+    {
+        std::cout << RenderOptions::usage();
+        return 0;
+    }
+
+    Renderer renderer (options);
+
+    if (const auto result = renderer.open(); result.failed())
+    {
+        std::cerr << "zeri-render: " << result.getErrorMessage() << std::endl;
+        return 1;
+    }
+
+    if (!options.quiet)
+        for (const auto& note : renderer.getNotes())
+            std::cerr << "zeri-render: " << note << std::endl;
+
+    // Short files finish before a bar could tell anything.
+    std::optional<ProgressBar> bar;
+    if (!options.quiet && isatty (STDERR_FILENO) && renderer.getSummary().seconds > 5.0)
+        bar.emplace();
+
+    const auto result =
+        renderer.render ([&] (double fraction) { return bar.has_value() ? bar->update (fraction) : interrupted == 0; });
+    bar.reset();
+
+    if (result.failed())
+    {
+        std::cerr << "zeri-render: " << result.getErrorMessage() << std::endl;
+        return interrupted != 0 ? 130 : 1;
+    }
+
+    if (!options.quiet)
+        std::cout << renderer.getSummary().toText();
+
+    return 0;
+}
+} // namespace
+
+int main (int argc, char** argv)
+{
+    std::signal (SIGINT, onSignal);
+    std::signal (SIGTERM, onSignal);
+
+    juce::StringArray args;
+    for (int i = 1; i < argc; ++i)
+        args.add (juce::String::fromUTF8 (argv[i]));
+
+    // Parameter objects and images expect JUCE's message manager and fonts.
+    juce::ScopedJuceInitialiser_GUI juce;
+    return run (args);
+}
