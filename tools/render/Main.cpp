@@ -65,13 +65,13 @@ int run (const juce::StringArray& args)
         return 1;
     }
 
-    if (!options.quiet)
+    if (! options.quiet)
         for (const auto& note : renderer.getNotes())
             std::cerr << "zeri-render: " << note << std::endl;
 
     // Short files finish before a bar could tell anything.
     std::optional<ProgressBar> bar;
-    if (!options.quiet && isatty (STDERR_FILENO) && renderer.getSummary().seconds > 5.0)
+    if (! options.quiet && isatty (STDERR_FILENO) && renderer.getSummary().seconds > 5.0)
         bar.emplace();
 
     const auto result =
@@ -84,7 +84,7 @@ int run (const juce::StringArray& args)
         return interrupted != 0 ? 130 : 1;
     }
 
-    if (!options.quiet)
+    if (! options.quiet)
         std::cout << renderer.getSummary().toText();
 
     return 0;

@@ -64,11 +64,11 @@ juce::String checkParameterValue (Param p, const juce::String& text, float& valu
     const auto option = "--" + params::id (p);
     double v = 0;
 
-    if (!parseNumber (text, v))
+    if (! parseNumber (text, v))
         return option + " needs a number, not '" + text + "'";
 
     const bool inRange = s.isSwitch ? (v == 0.0 || v == 1.0) : (v >= s.min && v <= s.max);
-    if (!inRange)
+    if (! inRange)
         return option + " " + text + " is out of range: " + s.name + " takes " + rangeText (p);
 
     value = (float) v;
@@ -95,7 +95,7 @@ juce::String RenderOptions::parse (const juce::StringArray& args)
             return {};
         }
 
-        if (!arg.startsWith ("--") || arg == "--")
+        if (! arg.startsWith ("--") || arg == "--")
         {
             positional.add (arg);
             continue;
@@ -135,7 +135,7 @@ juce::String RenderOptions::parse (const juce::StringArray& args)
 
         if (found != params::all().end())
         {
-            if (!takeValue())
+            if (! takeValue())
                 return "--" + name + " needs a value (" + rangeText (*found) + ")";
 
             float v = 0;
@@ -146,7 +146,7 @@ juce::String RenderOptions::parse (const juce::StringArray& args)
         }
         else if (name == "preset-file" || name == "plot" || name == "json")
         {
-            if (!takeValue() || value.isEmpty())
+            if (! takeValue() || value.isEmpty())
                 return "--" + name + " needs a file name";
 
             auto& file = name == "preset-file" ? presetFile : name == "plot" ? plotFile : jsonFile;
@@ -157,11 +157,11 @@ juce::String RenderOptions::parse (const juce::StringArray& args)
         }
         else if (name == "block")
         {
-            if (!takeValue())
+            if (! takeValue())
                 return "--block needs a number of samples";
 
             double n = 0;
-            if (!parseNumber (value, n) || n != std::floor (n) || n < 1 || n > maxBlockSize)
+            if (! parseNumber (value, n) || n != std::floor (n) || n < 1 || n > maxBlockSize)
                 return "--block " + value + " is out of range: it takes a whole number from 1 to "
                        + juce::String (maxBlockSize);
 

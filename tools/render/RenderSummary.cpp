@@ -13,7 +13,7 @@ juce::String db (double value, int decimals = 1)
 
 juce::String change (double before, double after)
 {
-    if (!std::isfinite (before) || !std::isfinite (after))
+    if (! std::isfinite (before) || ! std::isfinite (after))
         return {};
 
     const auto d = after - before;
@@ -22,7 +22,7 @@ juce::String change (double before, double after)
 
 juce::var jsonNumber (double value, int decimals)
 {
-    if (!std::isfinite (value))
+    if (! std::isfinite (value))
         return {}; // JSON has no infinity: silence is null
 
     const auto scale = std::pow (10.0, decimals);

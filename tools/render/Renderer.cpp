@@ -2,6 +2,7 @@
 
 #include "plugin/PluginProcessor.h"
 #include "tools/render/BandEnergyMeter.h"
+#include "tools/render/FloatWav.h"
 #include "tools/render/ReductionPlot.h"
 
 #include <sys/stat.h>
@@ -26,15 +27,15 @@ juce::String whyNotWritable (const juce::File& f)
     const auto folder = f.getParentDirectory();
     if (f.isDirectory())
         return "it is a folder";
-    if (!folder.isDirectory())
+    if (! folder.isDirectory())
         return "folder " + quoted (folder) + " does not exist";
-    if (f.existsAsFile() && !f.hasWriteAccess())
+    if (f.existsAsFile() && ! f.hasWriteAccess())
         return "it is read-only";
 
     // Proves the folder takes new files: the output is written beside it first.
     juce::TemporaryFile probe (f, juce::TemporaryFile::useHiddenFile);
     juce::FileOutputStream stream (probe.getFile());
-    if (!stream.openedOk())
+    if (! stream.openedOk())
         return stream.getStatus().getErrorMessage().trim().toLowerCase();
 
     return {};
@@ -50,19 +51,6 @@ int bitsFor (juce::AudioFormat& format, const juce::AudioFormatReader& in)
         return wanted;
 
     return wanted > possible.getLast() ? possible.getLast() : possible.getFirst();
-}
-
-void writeTo (juce::AudioFormatWriter& writer, const juce::AudioBuffer<float>& audio, int numSamples, bool& ok)
-{
-    // JUCE 7's WAV writer labels 32-bit data as float but converts floats to
-    // integers on the way in, so float samples are handed over untouched.
-    if (writer.getBitsPerSample() == 32 && writer.getFormatName() == "WAV file")
-        ok = ok
-             && writer.write (
-                 const_cast<const int**> (reinterpret_cast<const int* const*> (audio.getArrayOfReadPointers())),
-                 numSamples);
-    else
-        ok = ok && writer.writeFromAudioSampleBuffer (audio, 0, numSamples);
 }
 
 /** Feeds the meter instance in chunks on a fixed grid of the file, whatever
@@ -148,9 +136,9 @@ juce::Result Renderer::open()
 
     if (in.isDirectory())
         return juce::Result::fail (quoted (in) + " is a folder, not an audio file");
-    if (!in.existsAsFile())
+    if (! in.existsAsFile())
         return juce::Result::fail ("cannot read " + quoted (in) + ": no such file");
-    if (juce::FileInputStream stream (in); !stream.openedOk())
+    if (juce::FileInputStream stream (in); ! stream.openedOk())
         return juce::Result::fail ("cannot read " + quoted (in) + ": "
                                    + stream.getStatus().getErrorMessage().trim().toLowerCase());
 
@@ -175,7 +163,7 @@ juce::Result Renderer::open()
     if (options.presetFile != juce::File())
     {
         const auto& pf = options.presetFile;
-        if (!pf.existsAsFile())
+        if (! pf.existsAsFile())
             return juce::Result::fail ("cannot read preset file " + quoted (pf) + ": no such file");
 
         juce::XmlDocument doc (pf);
@@ -184,7 +172,7 @@ juce::Result Renderer::open()
             return juce::Result::fail (
                 quoted (pf) + " is not a preset file: "
                 + (doc.getLastParseError().isNotEmpty() ? doc.getLastParseError() : juce::String ("it is empty")));
-        if (!xml->hasTagName ("PARAMETERS"))
+        if (! xml->hasTagName ("PARAMETERS"))
             return juce::Result::fail (quoted (pf) + " is not a preset file: its top element is <" + xml->getTagName()
                                        + ">, not <PARAMETERS>");
 
@@ -212,7 +200,7 @@ juce::Result Renderer::open()
     summary.outputFormat = juce::String (outputBits) + "-bit " + (isFloat ? "float " : "") + name;
 
     const bool inFloat = reader->usesFloatingPointData;
-    if (outputBits != (inFloat ? 32 : (int) reader->bitsPerSample) || (inFloat && !isFloat))
+    if (outputBits != (inFloat ? 32 : (int) reader->bitsPerSample) || (inFloat && ! isFloat))
         notes.add ("note: " + name + " cannot hold " + juce::String (reader->bitsPerSample) + "-bit "
                    + (inFloat ? "float " : "") + "audio; writing " + summary.outputFormat);
 
@@ -298,7 +286,7 @@ juce::Result Renderer::render (const std::function<bool (double)>& progress)
 
     PendingFile audioFile (options.output);
     auto stream = std::make_unique<juce::FileOutputStream> (audioFile.temp.getFile());
-    if (!stream->openedOk())
+    if (! stream->openedOk())
         return juce::Result::fail ("cannot write " + quoted (options.output) + ": "
                                    + stream->getStatus().getErrorMessage().trim().toLowerCase());
 
@@ -308,7 +296,7 @@ juce::Result Renderer::render (const std::function<bool (double)>& progress)
         return juce::Result::fail ("cannot write " + quoted (options.output) + " as " + summary.outputFormat);
     stream.release();
 
-    const bool clips = !summary.outputFormat.contains ("float");
+    const bool clips = ! summary.outputFormat.contains ("float");
     juce::AudioBuffer<float> buffer (numChannels, options.blockSize);
     juce::MidiBuffer midi;
     bool written = true;
@@ -316,7 +304,7 @@ juce::Result Renderer::render (const std::function<bool (double)>& progress)
     for (juce::int64 pos = 0; pos < length; pos += options.blockSize)
     {
         const int n = (int) std::min<juce::int64> (options.blockSize, length - pos);
-        if (!reader->read (&buffer, 0, n, pos, true, true))
+        if (! reader->read (&buffer, 0, n, pos, true, true))
             return juce::Result::fail ("cannot read " + quoted (options.input) + " past "
                                        + juce::String ((double) pos / rate, 2) + " s: the file is damaged");
 
@@ -329,17 +317,17 @@ juce::Result Renderer::render (const std::function<bool (double)>& progress)
 
         after.add (block, n);
         plot.addOutput (block, n, pos);
-        writeTo (*writer, block, n, written);
+        written = written && writeFloatSamples (*writer, block, n);
 
         if (clips)
             for (int ch = 0; ch < numChannels; ++ch)
                 for (int i = 0; i < n; ++i)
                     summary.clippedSamples += std::abs (block.getSample (ch, i)) > 1.0f ? 1 : 0;
 
-        if (!written)
+        if (! written)
             return juce::Result::fail ("writing " + quoted (options.output) + " failed (is the disk full?)");
 
-        if (progress != nullptr && !progress ((double) (pos + n) / (double) length))
+        if (progress != nullptr && ! progress ((double) (pos + n) / (double) length))
             return juce::Result::fail ("interrupted; nothing was written");
     }
 
@@ -368,7 +356,7 @@ juce::Result Renderer::render (const std::function<bool (double)>& progress)
 
         extras.push_back (std::make_unique<PendingFile> (options.plotFile));
         juce::FileOutputStream out (extras.back()->temp.getFile());
-        if (!out.openedOk() || !juce::PNGImageFormat().writeImageToStream (image, out)
+        if (! out.openedOk() || ! juce::PNGImageFormat().writeImageToStream (image, out)
             || (out.flush(), out.getStatus().failed()))
             return juce::Result::fail ("cannot write the plot " + quoted (options.plotFile));
     }
@@ -376,7 +364,7 @@ juce::Result Renderer::render (const std::function<bool (double)>& progress)
     if (options.jsonFile != juce::File())
     {
         extras.push_back (std::make_unique<PendingFile> (options.jsonFile));
-        if (!extras.back()->temp.getFile().replaceWithText (summary.toJson()))
+        if (! extras.back()->temp.getFile().replaceWithText (summary.toJson()))
             return juce::Result::fail ("cannot write the JSON summary " + quoted (options.jsonFile));
     }
 
