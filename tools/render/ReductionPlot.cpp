@@ -18,7 +18,7 @@ double niceStep (double span, int maxTicks)
     const auto raw = span / maxTicks;
     const auto magnitude = std::pow (10.0, std::floor (std::log10 (raw)));
     for (auto m : { 1.0, 2.0, 5.0, 10.0 })
-        if (m * magnitude >= raw)
+        if (m * magnitude >= raw * 0.999)
             return m * magnitude;
     return 10.0 * magnitude;
 }
@@ -118,8 +118,8 @@ juce::Image ReductionPlot::draw (const juce::String& title, float fullScaleDb) c
     float peak = 0.0f;
     for (const auto& c : input)
         peak = juce::jmax (peak, -c.min, c.max);
-    const double ampStep = niceStep (juce::jmax (0.01f, peak), 2);
-    const double ampTop = ampStep * std::ceil (juce::jmax (0.01f, peak) / ampStep - 1e-9);
+    const double ampStep = niceStep (juce::jmax (0.01f, peak), 3);
+    const double ampTop = ampStep * std::ceil (juce::jmax (0.01f, peak) * 1.02 / ampStep);
     const auto yOfAmp = [&] (double a)
     { return (float) wave.getCentreY() - (float) (a / ampTop) * wave.getHeight() * 0.5f; };
 
