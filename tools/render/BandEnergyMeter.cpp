@@ -7,6 +7,8 @@ BandEnergyMeter::BandEnergyMeter (double sampleRate, int numChannels, float band
 {
     const auto limit = (float) (0.45 * sampleRate);
     bandHasTop = bandHighHz < limit;
+    low = juce::jmin (bandLowHz, limit);
+    high = bandHasTop ? bandHighHz : (float) (0.5 * sampleRate);
 
     const juce::dsp::ProcessSpec spec{ sampleRate, 1, (juce::uint32) numChannels };
     const auto setUp = [&] (auto& filter, auto type, float cutoff)

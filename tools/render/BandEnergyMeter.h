@@ -13,6 +13,10 @@ public:
 
     void add (const juce::AudioBuffer<float>& audio, int numSamples);
 
+    /** The edges measured, after any pull below the Nyquist frequency. */
+    float lowHz() const { return low; }
+    float highHz() const { return high; }
+
     /** Mean power as dB relative to full scale (a full-scale square wave reads
         0 dB); minus infinity for digital silence. */
     double bandDb() const { return toDb (bandSum); }
@@ -22,6 +26,7 @@ private:
     double toDb (double sum) const;
 
     juce::dsp::LinkwitzRileyFilter<float> below, bandHighPass, bandLowPass;
+    float low, high;
     bool bandHasTop;
     double bandSum = 0, belowSum = 0;
     juce::int64 count = 0;

@@ -1,3 +1,4 @@
+#include "tools/render/ProgressBar.h"
 #include "tools/render/Renderer.h"
 
 #include <juce_events/juce_events.h>
@@ -12,34 +13,6 @@ namespace
 volatile std::sig_atomic_t interrupted = 0;
 
 void onSignal (int) { interrupted = 1; }
-
-/** A one-line bar redrawn in place; only meant for a terminal. */
-class ProgressBar
-{
-public:
-    bool update (double fraction)
-    {
-        const int percent = (int) (fraction * 100.0);
-        if (percent != shown)
-        {
-            shown = percent;
-            const int filled = percent * width / 100;
-            std::cerr << "\rrendering [" << std::string ((size_t) filled, '#')
-                      << std::string ((size_t) (width - filled), '.') << "] " << percent << "%" << std::flush;
-        }
-        return interrupted == 0;
-    }
-
-    ~ProgressBar()
-    {
-        if (shown >= 0)
-            std::cerr << "\r" << std::string ((size_t) width + 20, ' ') << "\r" << std::flush;
-    }
-
-private:
-    static constexpr int width = 40;
-    int shown = -1;
-};
 
 int run (const juce::StringArray& args)
 {
@@ -74,8 +47,13 @@ int run (const juce::StringArray& args)
     if (! options.quiet && isatty (STDERR_FILENO) && renderer.getSummary().seconds > 5.0)
         bar.emplace();
 
-    const auto result =
-        renderer.render ([&] (double fraction) { return bar.has_value() ? bar->update (fraction) : interrupted == 0; });
+    const auto result = renderer.render (
+        [&] (double fraction)
+        {
+            if (bar.has_value())
+                bar->update (fraction);
+            return interrupted == 0;
+        });
     bar.reset();
 
     if (result.failed())

@@ -3,6 +3,8 @@
 #include "plugin/PluginProcessor.h"
 #include "tools/render/BandEnergyMeter.h"
 #include "tools/render/FloatWav.h"
+#include "tools/render/PendingFile.h"
+#include "tools/render/ReductionMeter.h"
 #include "tools/render/ReductionPlot.h"
 
 #include <sys/stat.h>
@@ -53,72 +55,6 @@ int bitsFor (juce::AudioFormat& format, const juce::AudioFormatReader& in)
     return wanted > possible.getLast() ? possible.getLast() : possible.getFirst();
 }
 
-/** Feeds the meter instance in chunks on a fixed grid of the file, whatever
-    the host block size, so the reduction figures do not depend on it. */
-class ReductionMeter
-{
-public:
-    ReductionMeter (ZeriZaRirodAudioProcessor& p, int numChannels, int chunk)
-        : processor (p), pending (numChannels, chunk)
-    {
-    }
-
-    void add (const juce::AudioBuffer<float>& audio, int numSamples, ReductionPlot& plot)
-    {
-        for (int done = 0; done < numSamples;)
-        {
-            const int n = juce::jmin (numSamples - done, pending.getNumSamples() - filled);
-            for (int ch = 0; ch < pending.getNumChannels(); ++ch)
-                pending.copyFrom (ch, filled, audio, ch, done, n);
-
-            filled += n;
-            done += n;
-            if (filled == pending.getNumSamples())
-                flush (plot);
-        }
-    }
-
-    void flush (ReductionPlot& plot)
-    {
-        if (filled == 0)
-            return;
-
-        juce::AudioBuffer<float> chunk (pending.getArrayOfWritePointers(), pending.getNumChannels(), filled);
-        juce::MidiBuffer midi;
-        processor.processBlock (chunk, midi);
-
-        const float db = processor.gainReductionDb.load();
-        peak = juce::jmax (peak, db);
-        weightedSum += (double) db * filled;
-        plot.addReduction (db, position, filled);
-        position += filled;
-        filled = 0;
-    }
-
-    float peak = 0.0f;
-    double weightedSum = 0.0;
-
-private:
-    ZeriZaRirodAudioProcessor& processor;
-    juce::AudioBuffer<float> pending;
-    int filled = 0;
-    juce::int64 position = 0;
-};
-
-/** A file written beside its target and moved over it once complete. */
-struct PendingFile
-{
-    explicit PendingFile (const juce::File& target) : temp (target, juce::TemporaryFile::useHiddenFile) {}
-
-    juce::Result commit()
-    {
-        if (temp.overwriteTargetFileWithTemporary())
-            return juce::Result::ok();
-        return juce::Result::fail ("cannot move the finished file to " + quoted (temp.getTargetFile()));
-    }
-
-    juce::TemporaryFile temp;
-};
 } // namespace
 
 Renderer::Renderer (const RenderOptions& o) : options (o)
@@ -277,15 +213,14 @@ juce::Result Renderer::render (const std::function<bool (double)>& progress)
 
     const auto value = [&] (Param p) { return processor->parameters.getRawParameterValue (params::id (p))->load(); };
     const auto bands = DeEsser::bandEdges (value (Param::frequency), 0.01f * value (Param::focus));
-    summary.bandLowHz = bands.low;
-    summary.bandHighHz = bands.high;
-
     BandEnergyMeter before (rate, numChannels, bands.low, bands.high), after (rate, numChannels, bands.low, bands.high);
+    summary.bandLowHz = before.lowHz();
+    summary.bandHighHz = before.highHz();
     ReductionPlot plot (length, rate);
     ReductionMeter meter (*meterProcessor, numChannels, juce::jmax (1, juce::roundToInt (rate / 1000.0)));
 
     PendingFile audioFile (options.output);
-    auto stream = std::make_unique<juce::FileOutputStream> (audioFile.temp.getFile());
+    auto stream = std::make_unique<juce::FileOutputStream> (audioFile.file());
     if (! stream->openedOk())
         return juce::Result::fail ("cannot write " + quoted (options.output) + ": "
                                    + stream->getStatus().getErrorMessage().trim().toLowerCase());
@@ -336,8 +271,8 @@ juce::Result Renderer::render (const std::function<bool (double)>& progress)
     processor->releaseResources();
     meterProcessor->releaseResources();
 
-    summary.peakReductionDb = meter.peak;
-    summary.meanReductionDb = (float) (meter.weightedSum / (double) length);
+    summary.peakReductionDb = meter.peakDb();
+    summary.meanReductionDb = meter.meanDb();
     summary.bandBeforeDb = before.bandDb();
     summary.bandAfterDb = after.bandDb();
     summary.belowBeforeDb = before.belowDb();
@@ -355,7 +290,7 @@ juce::Result Renderer::render (const std::function<bool (double)>& progress)
         const auto image = plot.draw (title, value (Param::range));
 
         extras.push_back (std::make_unique<PendingFile> (options.plotFile));
-        juce::FileOutputStream out (extras.back()->temp.getFile());
+        juce::FileOutputStream out (extras.back()->file());
         if (! out.openedOk() || ! juce::PNGImageFormat().writeImageToStream (image, out)
             || (out.flush(), out.getStatus().failed()))
             return juce::Result::fail ("cannot write the plot " + quoted (options.plotFile));
@@ -364,7 +299,7 @@ juce::Result Renderer::render (const std::function<bool (double)>& progress)
     if (options.jsonFile != juce::File())
     {
         extras.push_back (std::make_unique<PendingFile> (options.jsonFile));
-        if (! extras.back()->temp.getFile().replaceWithText (summary.toJson()))
+        if (! extras.back()->file().replaceWithText (summary.toJson()))
             return juce::Result::fail ("cannot write the JSON summary " + quoted (options.jsonFile));
     }
 
