@@ -136,9 +136,9 @@ juce::Result Renderer::open()
     summary.outputFormat = juce::String (outputBits) + "-bit " + (isFloat ? "float " : "") + name;
 
     const bool inFloat = reader->usesFloatingPointData;
-    if (outputBits != (inFloat ? 32 : (int) reader->bitsPerSample) || (inFloat && ! isFloat))
-        notes.add ("note: " + name + " cannot hold " + juce::String (reader->bitsPerSample) + "-bit "
-                   + (inFloat ? "float " : "") + "audio; writing " + summary.outputFormat);
+    if (outputBits != (int) reader->bitsPerSample || isFloat != inFloat)
+        notes.add ("note: " + name + " has no " + juce::String (reader->bitsPerSample) + "-bit "
+                   + (inFloat ? "float " : "integer ") + "format here; writing " + summary.outputFormat);
 
     return juce::Result::ok();
 }
@@ -267,6 +267,12 @@ juce::Result Renderer::render (const std::function<bool (double)>& progress)
     }
 
     writer.reset(); // completes the file's header
+
+    // A header that failed to go out would leave a file that reads short.
+    if (std::unique_ptr<juce::AudioFormatReader> check (formats.createReaderFor (audioFile.file()));
+        check == nullptr || check->lengthInSamples != length)
+        return juce::Result::fail ("writing " + quoted (options.output) + " failed (is the disk full?)");
+
     meter.flush (plot);
     processor->releaseResources();
     meterProcessor->releaseResources();
