@@ -264,6 +264,7 @@ TEST (Render, BadInputIsRefusedAndWritesNothing)
         { { folder.path ("three.wav"), out }, 1, "has 3 channels" },
         { { in, out, "--loudness", "3" }, 2, "unknown option '--loudness'" },
         { { in, out, "--thresh", "3" }, 2, "unknown option '--thresh'" },
+        { { "-q", in, out }, 2, "unknown option '-q'" },
         { { in, out, "--threshold", "-60" }, 2, "Threshold takes -54 to 0 dB" },
         { { in, out, "--frequency", "20000" }, 2, "Frequency takes 2500 to 12000 Hz" },
         { { in, out, "--monitor", "2" }, 2, "Listen Removed takes 0 or 1" },

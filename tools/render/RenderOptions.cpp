@@ -84,10 +84,23 @@ juce::File fileFromArgument (const juce::String& path)
 juce::String RenderOptions::parse (const juce::StringArray& args)
 {
     juce::StringArray positional;
+    bool optionsEnded = false;
 
     for (int i = 0; i < args.size(); ++i)
     {
         const auto& arg = args[i];
+
+        if (optionsEnded || arg == "-" || ! arg.startsWith ("-"))
+        {
+            positional.add (arg);
+            continue;
+        }
+
+        if (arg == "--")
+        {
+            optionsEnded = true; // file names that start with a dash follow
+            continue;
+        }
 
         if (arg == "-h" || arg == "--help")
         {
@@ -95,11 +108,8 @@ juce::String RenderOptions::parse (const juce::StringArray& args)
             return {};
         }
 
-        if (! arg.startsWith ("--") || arg == "--")
-        {
-            positional.add (arg);
-            continue;
-        }
+        if (! arg.startsWith ("--"))
+            return "unknown option '" + arg + "' (see --help)";
 
         auto name = arg.substring (2);
         juce::String value;
