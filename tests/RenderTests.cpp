@@ -345,7 +345,13 @@ TEST (Render, AnInterruptedRenderLeavesTheEarlierOutput)
         _exit (127);
     }
 
-    juce::Thread::sleep (300);
+    // The hidden file beside OUT shows the renderer is running, its handler in place.
+    for (int waited = 0; waited < 20000; waited += 5)
+    {
+        if (! folder.dir.findChildFiles (juce::File::findFiles, false, ".*").isEmpty())
+            break;
+        juce::Thread::sleep (5);
+    }
     kill (pid, SIGINT);
     int status = 0;
     waitpid (pid, &status, 0);
