@@ -4,9 +4,9 @@
 # espeak-ng and de-esses it at the defaults and with a stronger setting.
 #   bash scripts/demo.sh [FOLDER]      (FOLDER defaults to demo/)
 set -euo pipefail
+OUT=${1:+$(realpath -m "$1")} # a folder given is taken from where the command was run
 cd "$(dirname "$0")/.."
-
-OUT=${1:-demo}
+OUT=${OUT:-demo}
 BUILD_DIR=${BUILD_DIR:-build}
 
 bash scripts/setup.sh
