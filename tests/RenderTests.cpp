@@ -118,6 +118,7 @@ TEST (Render, SameSamplesAsTheProcessorDrivenDirectly)
         const auto run = render ({ folder.path ("in.wav"), folder.path ("out.wav"), "--block", "333", "--threshold",
                                    "-40", "--range", "14", "--quiet" });
         ASSERT_EQ (run.exitCode, 0) << run.output;
+        EXPECT_EQ (run.output, "") << "--quiet prints nothing";
 
         ProcessorHarness host (48000, channels, 333);
         host.set (Param::threshold, -40);
