@@ -2,7 +2,6 @@
 
 #include "plugin/PluginProcessor.h"
 #include "tools/render/BandEnergyMeter.h"
-#include "tools/render/FloatWav.h"
 #include "tools/render/PendingFile.h"
 #include "tools/render/ReductionMeter.h"
 #include "tools/render/ReductionPlot.h"
@@ -252,7 +251,7 @@ juce::Result Renderer::render (const std::function<bool (double)>& progress)
 
         after.add (block, n);
         plot.addOutput (block, n, pos);
-        written = written && writeFloatSamples (*writer, block, n);
+        written = written && writer->writeFromAudioSampleBuffer (block, 0, n);
 
         if (clips)
             for (int ch = 0; ch < numChannels; ++ch)
