@@ -154,6 +154,35 @@ TEST_P (HostedState, StateCrossesIntoTheProcessorAndTheOtherFormat)
     EXPECT_EQ (outputDifference (*source, *target), 0.0f);
 }
 
+// The wrappers carry the whole state, not just the parameters: the current
+// preset and the saved window size come back out of a hosted instance.
+TEST_P (HostedState, PresetRecordAndWindowSizeTravelThroughTheWrapper)
+{
+    ZeriZaRirodAudioProcessor original;
+    const auto preset = original.getFactoryPresetNames()[1];
+    original.applyFactoryPreset (preset);
+    original.savedWindowWidth = 1200.0f;
+    original.savedWindowHeight = 760.0f;
+    original.savedWindowSizeSet = true;
+    juce::MemoryBlock blob;
+    original.getStateInformation (blob);
+
+    auto instance = PluginHost::get().create (GetParam());
+    ASSERT_NE (instance, nullptr);
+    const auto moved = withPluginBlob (GetParam(), stateOf (*instance), blob);
+    instance->setStateInformation (moved.getData(), (int) moved.getSize());
+    settle (*instance);
+
+    const auto back = pluginBlob (GetParam(), stateOf (*instance));
+    ZeriZaRirodAudioProcessor recalled;
+    recalled.setStateInformation (back.getData(), (int) back.getSize());
+    EXPECT_EQ (recalled.getCurrentPresetDisplayName(), preset);
+    EXPECT_TRUE (recalled.savedWindowSizeSet);
+    EXPECT_EQ (recalled.savedWindowWidth, 1200.0f);
+    EXPECT_EQ (recalled.savedWindowHeight, 760.0f);
+    EXPECT_EQ (recalled.createFullState().toXmlString(), original.createFullState().toXmlString());
+}
+
 TEST_P (HostedState, CorruptStateChangesNothing)
 {
     auto instance = PluginHost::get().create (GetParam());
