@@ -1,5 +1,8 @@
 #include "HostedTestSupport.h"
 
+#include <atomic>
+#include <thread>
+
 namespace
 {
 class HostedLifecycle : public ::testing::TestWithParam<HostedFormat>
@@ -91,6 +94,68 @@ TEST_P (HostedLifecycle, CreateAndDestroyAHundredTimes)
         instance.reset();
         juce::MessageManager::getInstance()->runDispatchLoopUntil (1);
     }
+}
+
+// A DAW processes on its audio thread while the user recalls states and moves
+// parameters on the message thread. The audio thread holds the instance's
+// callback lock around each block, as JUCE's own player does.
+TEST_P (HostedLifecycle, StateAndAutomationWhileAudioRuns)
+{
+    auto instance = PluginHost::get().create (GetParam(), 48000.0, 256);
+    ASSERT_NE (instance, nullptr);
+
+    std::vector<juce::MemoryBlock> states;
+    for (const float threshold : { -50.0f, -10.0f })
+    {
+        hosted::setHosted (*instance, Param::threshold, threshold);
+        hosted::setHosted (*instance, Param::monitor, threshold < -30.0f ? 1.0f : 0.0f);
+        juce::AudioBuffer<float> block (2, 256);
+        block.clear();
+        juce::MidiBuffer midi;
+        instance->processBlock (block, midi); // LV2 takes parameter changes in the processing call
+        states.emplace_back();
+        instance->getStateInformation (states.back());
+    }
+
+    const auto input = testsignals::speechLike (48000.0, 0.5);
+    std::atomic<bool> stop{ false };
+    std::atomic<int> blocks{ 0 }, badSamples{ 0 };
+
+    std::thread audio (
+        [&]
+        {
+            juce::AudioBuffer<float> block (2, 256);
+            juce::MidiBuffer midi;
+            for (int start = 0; !stop; start = (start + 256) % (input.getNumSamples() - 256))
+            {
+                for (int c = 0; c < 2; ++c)
+                    block.copyFrom (c, 0, input, c, start, 256);
+                {
+                    const juce::ScopedLock sl (instance->getCallbackLock());
+                    instance->processBlock (block, midi);
+                }
+                for (int c = 0; c < 2; ++c)
+                    for (int i = 0; i < 256; ++i)
+                        if (!(std::abs (block.getSample (c, i)) < 4.0f))
+                            ++badSamples;
+                ++blocks;
+            }
+        });
+
+    juce::Random rng (5);
+    for (int i = 0; i < 200; ++i)
+    {
+        const auto& state = states[(size_t) (i % 2)];
+        instance->setStateInformation (state.getData(), (int) state.getSize());
+        const auto p = params::fromIndex (1 + rng.nextInt (numParams - 1));
+        hosted::setHosted (*instance, p, hosted::gridValue (p, rng));
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (1);
+    }
+
+    stop = true;
+    audio.join();
+    EXPECT_GT (blocks.load(), 0);
+    EXPECT_EQ (badSamples.load(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P (Formats, HostedLifecycle, hosted::formats, hosted::formatName);
