@@ -109,10 +109,7 @@ TEST_P (HostedLifecycle, StateAndAutomationWhileAudioRuns)
     {
         hosted::setHosted (*instance, Param::threshold, threshold);
         hosted::setHosted (*instance, Param::monitor, threshold < -30.0f ? 1.0f : 0.0f);
-        juce::AudioBuffer<float> block (2, 256);
-        block.clear();
-        juce::MidiBuffer midi;
-        instance->processBlock (block, midi); // LV2 takes parameter changes in the processing call
+        hosted::settle (*instance);
         states.emplace_back();
         instance->getStateInformation (states.back());
     }

@@ -63,18 +63,6 @@ juce::MemoryBlock withPluginBlob (HostedFormat format, const juce::MemoryBlock& 
                               text.replaceSection (range.getStart(), range.getLength(), blob.toBase64Encoding()));
 }
 
-/** One block of silence, as a running host's audio engine would process. LV2
-    carries parameter changes both ways as messages inside the processing call,
-    so only after it has run do the plug-in and the host's parameter objects
-    agree (VST3 hosting does not need this). */
-void settle (juce::AudioProcessor& p)
-{
-    juce::AudioBuffer<float> silence (2, 64);
-    silence.clear();
-    juce::MidiBuffer midi;
-    p.processBlock (silence, midi);
-}
-
 /** Settings far from the defaults, on each parameter's grid. */
 void setDistinct (juce::AudioPluginInstance& instance)
 {
@@ -86,7 +74,7 @@ void setDistinct (juce::AudioPluginInstance& instance)
     for (const auto& [p, v] : values)
         hosted::setHosted (instance, p, v);
 
-    settle (instance);
+    hosted::settle (instance);
 }
 
 std::vector<juce::String> hostedTexts (juce::AudioPluginInstance& instance)
@@ -122,7 +110,7 @@ TEST_P (HostedState, SavedStateRestoresIntoAFreshInstance)
     auto restored = PluginHost::get().create (GetParam());
     ASSERT_NE (restored, nullptr);
     restored->setStateInformation (saved.getData(), (int) saved.getSize());
-    settle (*restored);
+    hosted::settle (*restored);
 
     EXPECT_EQ (hostedTexts (*restored), hostedTexts (*original));
     EXPECT_EQ (hosted::param (*restored, Param::threshold).getCurrentValueAsText().getFloatValue(), -41.5f);
@@ -149,7 +137,7 @@ TEST_P (HostedState, StateCrossesIntoTheProcessorAndTheOtherFormat)
 
     const auto moved = withPluginBlob (other, stateOf (*target), blob);
     target->setStateInformation (moved.getData(), (int) moved.getSize());
-    settle (*target);
+    hosted::settle (*target);
     EXPECT_EQ (hosted::param (*target, Param::threshold).getCurrentValueAsText().getFloatValue(), -41.5f);
     EXPECT_EQ (outputDifference (*source, *target), 0.0f);
 }
@@ -171,7 +159,7 @@ TEST_P (HostedState, PresetRecordAndWindowSizeTravelThroughTheWrapper)
     ASSERT_NE (instance, nullptr);
     const auto moved = withPluginBlob (GetParam(), stateOf (*instance), blob);
     instance->setStateInformation (moved.getData(), (int) moved.getSize());
-    settle (*instance);
+    hosted::settle (*instance);
 
     const auto back = pluginBlob (GetParam(), stateOf (*instance));
     ZeriZaRirodAudioProcessor recalled;
@@ -218,7 +206,7 @@ TEST_P (HostedState, CorruptStateChangesNothing)
     {
         SCOPED_TRACE (row.name);
         instance->setStateInformation (row.state.getData(), (int) row.state.getSize());
-        settle (*instance);
+        hosted::settle (*instance);
         EXPECT_EQ (stateOf (*instance), before);
     }
 

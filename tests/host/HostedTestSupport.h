@@ -123,6 +123,18 @@ runSideBySide (juce::AudioProcessor& hostedProc, juce::AudioProcessor& reference
     return { std::move (a), std::move (b) };
 }
 
+/** One block of silence, as a running host's audio engine would process. LV2
+    carries parameter changes both ways as messages inside the processing call,
+    so only after it has run do the plug-in and the host's parameter objects
+    agree (VST3 hosting does not need this). */
+inline void settle (juce::AudioProcessor& p)
+{
+    juce::AudioBuffer<float> silence (2, 64);
+    silence.clear();
+    juce::MidiBuffer midi;
+    p.processBlock (silence, midi);
+}
+
 inline float maxDifference (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b)
 {
     float worst = 0.0f;
