@@ -52,6 +52,27 @@ void DeEsser::setTargets (const Targets& t) noexcept
         smoothers[(size_t) i].setTargetValue (values[i]);
 }
 
+DeEsser::Bands DeEsser::bandEdges (float F, float f) noexcept
+{
+    // Each limit tests its lower bound first.
+    const float r = std::exp2 (0.5f * (2.6f - 2.15f * f));
+
+    float bandLow = F / r;
+    bandLow = bandLow < 1500.0f ? 1500.0f : std::min (bandLow, 15000.0f);
+
+    float bandHigh = F * r;
+    bandHigh = bandHigh < bandLow + 250.0f ? bandLow + 250.0f : std::min (bandHigh, 18000.0f);
+
+    float bandMid = bandLow + (0.5f + 0.14f * f) * (bandHigh - bandLow);
+    bandMid = bandMid < bandLow + 120.0f ? bandLow + 120.0f
+                                         : std::min (bandMid, std::max (bandHigh - 350.0f, bandLow + 170.0f));
+
+    float bandTop = bandHigh;
+    bandTop = bandTop < bandMid + 500.0f ? bandMid + 500.0f : std::min (bandTop, 18500.0f);
+
+    return { bandLow, bandHigh, bandMid, bandTop };
+}
+
 float DeEsser::process (float* const* channels, int numChannels, int numSamples, const Targets& targets) noexcept
 {
     setTargets (targets);
@@ -72,26 +93,12 @@ float DeEsser::process (float* const* channels, int numChannels, int numSamples,
         const float p = smoothers[powerS].getNextValue();
         const float L = smoothers[monitorS].getNextValue();
 
-        // Band edges; each limit tests its lower bound first.
-        const float r = std::exp2 (0.5f * (2.6f - 2.15f * f));
+        const auto bands = bandEdges (F, f);
 
-        float bandLow = F / r;
-        bandLow = bandLow < 1500.0f ? 1500.0f : std::min (bandLow, 15000.0f);
-
-        float bandHigh = F * r;
-        bandHigh = bandHigh < bandLow + 250.0f ? bandLow + 250.0f : std::min (bandHigh, 18000.0f);
-
-        float bandMid = bandLow + (0.5f + 0.14f * f) * (bandHigh - bandLow);
-        bandMid = bandMid < bandLow + 120.0f ? bandLow + 120.0f
-                                             : std::min (bandMid, std::max (bandHigh - 350.0f, bandLow + 170.0f));
-
-        float bandTop = bandHigh;
-        bandTop = bandTop < bandMid + 500.0f ? bandMid + 500.0f : std::min (bandTop, 18500.0f);
-
-        const float hpA = highPassCoefficient (bandLow, fs);
-        const float lpA = lowPassCoefficient (bandHigh, fs);
-        const float hpB = highPassCoefficient (bandMid, fs);
-        const float lpB = lowPassCoefficient (bandTop, fs);
+        const float hpA = highPassCoefficient (bands.low, fs);
+        const float lpA = lowPassCoefficient (bands.high, fs);
+        const float hpB = highPassCoefficient (bands.mid, fs);
+        const float lpB = lowPassCoefficient (bands.top, fs);
         const float ca = std::exp (-1.0f / (std::max (0.001f * ta, 0.00005f) * fs));
         const float cr = std::exp (-1.0f / (std::max (0.001f * tr, 0.001f) * fs));
 

@@ -12,8 +12,13 @@ for sym in audio_in_1 audio_in_2 audio_out_1 audio_out_2; do
   grep -qE "Symbol: +$sym$" <<<"$info" || fail "port $sym missing"
 done
 
+# The host's bypass switch is the lv2:enabled port the wrapper adds.
+grep -qE "Designation: +http://lv2plug.in/ns/lv2core#enabled$" <<<"$info" || fail "no lv2:enabled port"
+
+# Hosts that list patch parameters in the order the bundle describes them must
+# see the same order as every other format.
 ttl=$(cat "$dir"/*.lv2/dsp.ttl)
-for name in Power Amount Threshold Attack Release Frequency Focus Range Mix "Listen Removed"; do
-  grep -q "rdfs:label \"$name\"" <<<"$ttl" || fail "parameter $name not described"
-done
+labels=$(grep -A1 "a lv2:Parameter" <<<"$ttl" | sed -n 's/.*rdfs:label "\(.*\)".*/\1/p' | paste -sd,)
+expected="Power,Amount,Threshold,Attack,Release,Frequency,Focus,Range,Mix,Listen Removed"
+[ "$labels" = "$expected" ] || fail "parameters described as '$labels', expected '$expected'"
 echo "LV2 bundle OK: $uri"
