@@ -75,6 +75,22 @@ bool nestingIsShallow (const juce::String& text)
     }
     return true;
 }
+
+/** XML from at most numBytes bytes of UTF-8, up to the first zero byte. The
+    framework's string and XML code step over a multi-byte sequence by what
+    its lead byte claims, so damaged UTF-8 made them read past the end of the
+    text: such bytes are refused. */
+std::unique_ptr<juce::XmlElement> parseUtf8 (const char* data, size_t numBytes)
+{
+    const auto* zero = static_cast<const char*> (std::memchr (data, 0, numBytes));
+    const auto length = zero != nullptr ? (size_t) (zero - data) : numBytes;
+
+    if (length > (size_t) std::numeric_limits<int>::max()
+        || ! juce::CharPointer_UTF8::isValidString (data, (int) length))
+        return nullptr;
+
+    return stateXml::parse (juce::String::fromUTF8 (data, (int) length));
+}
 } // namespace
 
 namespace stateXml
@@ -99,7 +115,25 @@ std::unique_ptr<juce::XmlElement> fromBlob (const void* data, int sizeInBytes)
     if (length <= 0)
         return nullptr;
 
-    const auto* text = static_cast<const char*> (data) + 8;
-    return parse (juce::String::fromUTF8 (text, juce::jmin (sizeInBytes - 8, length)));
+    return parseUtf8 (static_cast<const char*> (data) + 8, (size_t) juce::jmin (sizeInBytes - 8, length));
+}
+
+std::unique_ptr<juce::XmlElement> fromFile (const juce::File& file)
+{
+    juce::MemoryBlock data;
+
+    if (! file.loadFileAsData (data))
+        return nullptr;
+
+    const auto* bytes = static_cast<const char*> (data.getData());
+    auto size = data.getSize();
+
+    if (size >= 3 && std::memcmp (bytes, "\xef\xbb\xbf", 3) == 0)
+    {
+        bytes += 3;
+        size -= 3;
+    }
+
+    return parseUtf8 (bytes, size);
 }
 } // namespace stateXml

@@ -24,4 +24,8 @@ std::unique_ptr<juce::XmlElement> parse (const juce::String& text);
     the text, a zero byte), or nullptr when the header or the text is bad. The
     text is read at most up to the blob's end. */
 std::unique_ptr<juce::XmlElement> fromBlob (const void* data, int sizeInBytes);
+
+/** The XML of a file in UTF-8 (a byte order mark is allowed), or nullptr
+    when it cannot be read, is not valid UTF-8 or its text is bad. */
+std::unique_ptr<juce::XmlElement> fromFile (const juce::File& file);
 } // namespace stateXml

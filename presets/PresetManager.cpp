@@ -86,7 +86,7 @@ juce::ValueTree PresetManager::loadPreset (const juce::String& name) const
     if (! file.existsAsFile())
         return {};
 
-    if (const auto xml = stateXml::parse (file.loadFileAsString()))
+    if (const auto xml = stateXml::fromFile (file))
         return juce::ValueTree::fromXml (*xml);
 
     return {};

@@ -20,6 +20,7 @@ elapsed() { echo "== $1 took $((SECONDS - $2)) s"; }
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:suppressions=$supp/ubsan.supp
+export LSAN_OPTIONS=suppressions=$supp/lsan.supp:print_suppressions=0
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp
 
 start=$SECONDS

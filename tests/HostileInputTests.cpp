@@ -7,19 +7,20 @@
 // Host blobs and preset files that once crashed, hung or poisoned the processor.
 namespace
 {
-/** A host blob around any text, parseable or not. */
-juce::MemoryBlock rawBlob (const juce::String& text)
+/** A host blob around any bytes, parseable or not. */
+juce::MemoryBlock rawBlob (const void* text, size_t numBytes)
 {
     juce::MemoryOutputStream out;
     out.write ("VC2!", 4);
-    out.writeInt ((int) text.getNumBytesAsUTF8() + 1);
-    out.write (text.toRawUTF8(), text.getNumBytesAsUTF8() + 1);
+    out.writeInt ((int) numBytes + 1);
+    out.write (text, numBytes);
+    out.writeByte (0);
     return out.getMemoryBlock();
 }
 
 void restore (ZeriZaRirodAudioProcessor& p, const juce::String& xmlText)
 {
-    const auto blob = rawBlob (xmlText);
+    const auto blob = rawBlob (xmlText.toRawUTF8(), xmlText.getNumBytesAsUTF8());
     p.setStateInformation (blob.getData(), (int) blob.getSize());
 }
 
@@ -62,6 +63,32 @@ TEST (HostileInput, EntitiesAndDeepNestingAreRefused)
         EXPECT_FALSE (proc.loadUserPreset ("Dropped"));
         EXPECT_TRUE (ExactSnapshot::of (proc) == before) << "preset file: " << doc;
     }
+    presetFile.deleteFile();
+}
+
+TEST (HostileInput, InvalidUtf8IsRefused)
+{
+    // Each 0xff claims a long multi-byte sequence: the framework's parser
+    // stepped over the end of the text (found by fuzz_state_blob).
+    juce::MemoryOutputStream text;
+    text << header << "<PARAMETERS a=\"1\">";
+    for (int i = 0; i < 40; ++i)
+        text.writeByte ((char) 0xff);
+    text << "ERS>";
+
+    ZeriZaRirodAudioProcessor proc;
+    prepareDistinct (proc);
+    const auto before = ExactSnapshot::of (proc);
+
+    const auto blob = rawBlob (text.getData(), text.getDataSize());
+    proc.setStateInformation (blob.getData(), (int) blob.getSize());
+    EXPECT_TRUE (ExactSnapshot::of (proc) == before);
+
+    const auto presetFile = PresetManager (AppInfo()).getPresetFile ("Dropped");
+    ASSERT_TRUE (presetFile.getParentDirectory().createDirectory()
+                 && presetFile.replaceWithData (text.getData(), text.getDataSize()));
+    EXPECT_FALSE (proc.loadUserPreset ("Dropped"));
+    EXPECT_TRUE (ExactSnapshot::of (proc) == before);
     presetFile.deleteFile();
 }
 
