@@ -5,7 +5,7 @@
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     using namespace fuzzchecks;
-    static const juce::String name{ "Dropped" };
+    static const juce::String name { "Dropped" };
 
     ZeriZaRirodAudioProcessor processor;
     prepareDistinct (processor);

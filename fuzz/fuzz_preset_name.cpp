@@ -6,8 +6,15 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     using namespace fuzzchecks;
 
-    const auto name = juce::String::fromUTF8 (reinterpret_cast<const char*> (data), (int) size);
-    const PresetManager store{ AppInfo() };
+    // A typed name reaches us as a juce::String, which always holds valid UTF-8.
+    const auto* text = reinterpret_cast<const char*> (data);
+    const auto length = (int) strnlen (text, size);
+
+    if (! juce::CharPointer_UTF8::isValidString (text, length))
+        return 0;
+
+    const auto name = juce::String::fromUTF8 (text, length);
+    const PresetManager store { AppInfo() };
     const auto dir = store.getPresetDirectory();
     const auto file = store.getPresetFile (name);
     const auto stem = file.getFileNameWithoutExtension();

@@ -24,7 +24,7 @@ void restore (ZeriZaRirodAudioProcessor& p, const juce::String& xmlText)
     p.setStateInformation (blob.getData(), (int) blob.getSize());
 }
 
-const juce::String header{ "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" };
+const juce::String header { "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" };
 
 juce::String param (Param p, const juce::String& value)
 {

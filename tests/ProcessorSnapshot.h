@@ -87,7 +87,7 @@ inline void prepareDistinct (ZeriZaRirodAudioProcessor& p)
 
     p.beginUndoTransaction ("Edit Vell");
     for (auto [id, value] :
-         { std::pair{ Param::threshold, 0.2f }, { Param::frequency, 0.7f }, { Param::monitor, 1.0f } })
+         { std::pair { Param::threshold, 0.2f }, { Param::frequency, 0.7f }, { Param::monitor, 1.0f } })
         p.parameters.getParameter (params::id (id))->setValueNotifyingHost (value);
     p.commitUndoTransactionIfNeeded();
 

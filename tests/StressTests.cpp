@@ -17,7 +17,7 @@ constexpr auto stressDuration = std::chrono::milliseconds (2500);
     values it reads are still those a restore left behind. */
 struct CountedWrites
 {
-    std::atomic<uint64_t> begun{ 0 }, ended{ 0 };
+    std::atomic<uint64_t> begun { 0 }, ended { 0 };
 
     void set (ZeriZaRirodAudioProcessor& p, Param id, float normalised)
     {
@@ -180,7 +180,7 @@ TEST (Stress, ConcurrentRestoreAutomationAndAudio)
     const char corrupt[] = "VC2!\x10\0\0\0<PARAMETERS";
 
     CountedWrites writes;
-    std::atomic<bool> stop{ false };
+    std::atomic<bool> stop { false };
     AudioReport audio;
 
     std::thread audioThread (runAudioThread, std::ref (proc), std::ref (*twinHarness.processor), std::cref (writes),
@@ -253,7 +253,7 @@ TEST (Stress, ConcurrentRestoreAutomationAndAudio)
     EXPECT_EQ (state["uiCurrentPresetName"].toString(), proc.getCurrentPresetName());
     EXPECT_EQ ((bool) state["uiCurrentPresetIsUser"], proc.isCurrentPresetUser());
 
-    juce::StringArray knownNames{ "Presets", "Soft S", "Heavy Ess" };
+    juce::StringArray knownNames { "Presets", "Soft S", "Heavy Ess" };
     knownNames.addArray (factoryNames);
     for (const auto& name : userNames)
         knownNames.add (name);
