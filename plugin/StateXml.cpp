@@ -76,6 +76,15 @@ bool nestingIsShallow (const juce::String& text)
     return true;
 }
 
+/** True when "<?" occurs anywhere but at the start, where the XML declaration
+    goes. The framework's parser loops for ever on a processing instruction
+    followed by text inside an element ("<a><?x?>b</a>"); we never write one. */
+bool hasInnerProcessingInstruction (const juce::String& text)
+{
+    const auto start = text.trimStart();
+    return start.indexOf (start.startsWith ("<?") ? 2 : 0, "<?") >= 0;
+}
+
 /** XML from at most numBytes bytes of UTF-8, up to the first zero byte. The
     framework's string and XML code step over a multi-byte sequence by what
     its lead byte claims, so damaged UTF-8 made them read past the end of the
@@ -100,7 +109,7 @@ namespace stateXml
 {
 std::unique_ptr<juce::XmlElement> parse (const juce::String& text)
 {
-    if (text.contains ("<!DOCTYPE") || ! nestingIsShallow (text))
+    if (text.contains ("<!DOCTYPE") || hasInnerProcessingInstruction (text) || ! nestingIsShallow (text))
         return nullptr;
 
     // The framework's parser steps one character past an entity cut off by the
