@@ -1,8 +1,9 @@
 #pragma once
 
-#include <juce_audio_basics/juce_audio_basics.h>
+#include "plugin/LinearSmoother.h"
 
 #include <array>
+#include <cmath>
 
 /** Split-band de-esser with linked stereo detection.
 
@@ -41,6 +42,10 @@ public:
     void reset (const Targets& targets);
 
     /** Processes numChannels (0, 1 or 2) channels in place.
+
+        A non-finite input sample may spoil its own output sample, but any
+        filter memory or envelope it made non-finite is cleared straight
+        after, so the path recovers at once; finite input is unaffected.
         @returns the largest reduction in dB reached during the block. */
     float process (float* const* channels, int numChannels, int numSamples, const Targets& targets) noexcept;
 
@@ -60,16 +65,38 @@ private:
         numSmoothers
     };
 
+    /** Work is done in stretches of at most this many samples, with
+        per-sample values held in arrays on the stack. */
+    static constexpr int maxChunk = 64;
+
     struct ChannelMemory
     {
         float hpAOut = 0, hpAIn = 0, lpA = 0;
         float hpBOut = 0, hpBIn = 0, lpB = 0;
     };
 
-    void setTargets (const Targets& t) noexcept;
+    /** A value derived from one or two smoothed inputs, kept while they stand still. */
+    struct CachedBands
+    {
+        float frequency = NAN, focus = NAN; // inputs, NaN until first use
+        float hpA = 0, lpA = 0, hpB = 0, lpB = 0;
+    };
+
+    struct CachedValue
+    {
+        float input = NAN, value = 0;
+    };
+
+    template <int numChannels>
+    float processChunk (float* const* channels, int offset, int numSamples) noexcept;
+
+    void clearNonFiniteState() noexcept;
 
     float fs = 44100.0f;
-    std::array<juce::SmoothedValue<float>, numSmoothers> smoothers;
+    std::array<LinearSmoother, numSmoothers> smoothers;
     std::array<ChannelMemory, 2> memory {};
     float envelope = 0.0f;
+
+    CachedBands bands;
+    CachedValue attackCoef, releaseCoef, thresholdLevel;
 };

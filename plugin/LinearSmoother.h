@@ -1,0 +1,84 @@
+#pragma once
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+/** A linear parameter ramp with the semantics of juce::SmoothedValue<float>
+    (Linear): a new target starts a ramp of a fixed number of samples from the
+    present value, each sample adds the same step, and the last one lands
+    exactly on the target. A target equal to the present one within float
+    tolerance is ignored.
+
+    Unlike SmoothedValue it hands out a whole stretch of values at once and
+    says whether they moved, so callers can skip work that only depends on
+    the value while it stands still. */
+class LinearSmoother
+{
+public:
+    /** Ramp length in samples (0 or less: targets are taken at once). Ends any ramp. */
+    void setRampLength (int numSamples) noexcept
+    {
+        rampLength = numSamples;
+        snapTo (target);
+    }
+
+    /** Jumps to a value with no ramp. */
+    void snapTo (float value) noexcept
+    {
+        current = target = value;
+        countdown = 0;
+    }
+
+    void setTarget (float value) noexcept
+    {
+        const float diff = std::abs (value - target);
+        if (diff <= FLT_MIN || diff <= FLT_EPSILON * std::max (std::abs (value), std::abs (target)))
+            return;
+
+        if (rampLength <= 0)
+        {
+            snapTo (value);
+            return;
+        }
+
+        target = value;
+        countdown = rampLength;
+        step = (target - current) / (float) countdown;
+    }
+
+    float getTarget() const noexcept { return target; }
+    bool isRamping() const noexcept { return countdown > 0; }
+
+    /** Advances numSamples samples and writes each sample's value to dest.
+        @returns true if any of them differs from the target, i.e. a ramp ran. */
+    bool advance (float* dest, int numSamples) noexcept
+    {
+        if (countdown <= 0)
+        {
+            std::fill (dest, dest + numSamples, target);
+            return false;
+        }
+
+        const int ramped = std::min (numSamples, countdown);
+        float value = current;
+
+        for (int i = 0; i < ramped; ++i)
+        {
+            value += step;
+            dest[i] = value;
+        }
+
+        countdown -= ramped;
+        if (countdown == 0)
+            dest[ramped - 1] = value = target;
+
+        current = value;
+        std::fill (dest + ramped, dest + numSamples, target);
+        return true;
+    }
+
+private:
+    float current = 0.0f, target = 0.0f, step = 0.0f;
+    int rampLength = 0, countdown = 0;
+};
