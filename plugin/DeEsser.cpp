@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+    #include <immintrin.h>
+#endif
+
 // Every value below is computed with exactly the operations, in exactly the
 // order, of the straightforward per-sample formulas; the speed comes only
 // from not computing what cannot have changed and from keeping the serial
@@ -44,10 +48,10 @@ inline float thresholdToLevel (float dB) noexcept
     return std::max (t, 0.0001f);
 }
 
-/** Reduction in dB for envelope env over threshold level t; a = Amount / 100. */
-inline float reductionDb (float env, float t, float a, float rangeDb) noexcept
+/** Reduction in dB for an envelope's excess over the threshold level,
+    over = env / t - 1; a = Amount / 100. */
+inline float reductionDb (float over, float a, float rangeDb) noexcept
 {
-    const float over = env / t - 1.0f;
     const float red = std::pow (std::max (over, 0.0f), 0.52f) * (2.8f + 57.2f * a);
     return red < 0.0f ? 0.0f : std::min (red, rangeDb);
 }
@@ -85,6 +89,53 @@ BandCoefficients bandCoefficients (float F, float focusPercent, float fs) noexce
              lowPassCoefficient (bandTop, fs) };
 }
 
+/** The envelope follower's state and step env = env * c + d * (1 - c), with
+    c the attack coefficient when d > env and the release one otherwise.
+    Which applies flips unpredictably from sample to sample, so on SSE the
+    choice is a bit select kept in vector registers: no branch misprediction
+    and no round trip through integer registers on the serial chain. */
+#if defined(__SSE2__)
+class Envelope
+{
+public:
+    explicit Envelope (float value) noexcept : e (_mm_set1_ps (value)) {}
+
+    float step (float d, float ca, float oneMinusCa, float cr, float oneMinusCr) noexcept
+    {
+        const __m128 x = _mm_set1_ps (d);
+        const __m128 attack = _mm_cmplt_ps (e, x);
+        const auto pick = [attack] (float ifAttack, float otherwise) {
+            return _mm_or_ps (_mm_and_ps (attack, _mm_set1_ps (ifAttack)), _mm_andnot_ps (attack, _mm_set1_ps (otherwise)));
+        };
+        e = _mm_add_ps (_mm_mul_ps (e, pick (ca, cr)), _mm_mul_ps (x, pick (oneMinusCa, oneMinusCr)));
+        return _mm_cvtss_f32 (e);
+    }
+
+    float value() const noexcept { return _mm_cvtss_f32 (e); }
+
+private:
+    __m128 e;
+};
+#else
+class Envelope
+{
+public:
+    explicit Envelope (float value) noexcept : e (value) {}
+
+    float step (float d, float ca, float oneMinusCa, float cr, float oneMinusCr) noexcept
+    {
+        const bool attack = d > e;
+        e = e * (attack ? ca : cr) + d * (attack ? oneMinusCa : oneMinusCr);
+        return e;
+    }
+
+    float value() const noexcept { return e; }
+
+private:
+    float e;
+};
+#endif
+
 inline bool isFinite (float x) noexcept { return std::abs (x) <= 3.402823466e38f; }
 
 /** True when no sample is infinite or NaN; cheap enough to run on every stretch. */
@@ -114,8 +165,9 @@ void DeEsser::prepare (double sampleRate)
         smoothers[(size_t) i].setRampLength ((int) std::floor ((i == powerS ? 0.12 : 0.02) * sampleRate));
 
     // Cached coefficients depend on the rate.
-    bands = {};
-    attackCoef = releaseCoef = thresholdLevel = {};
+    cache = {};
+    thresholdLevel = {};
+    curveCap = {};
 }
 
 void DeEsser::reset (const Targets& t)
@@ -146,11 +198,17 @@ float DeEsser::process (float* const* channels, int numChannels, int numSamples,
     {
         const int n = std::min (maxChunk, numSamples - offset);
         const auto run = [&] (int start, int count) {
-            switch (nCh)
+            bool steady = true;
+            for (auto& sm : smoothers)
+                steady = steady && ! sm.isRamping();
+            switch (nCh * 2 + (steady ? 1 : 0))
             {
-                case 2: return processChunk<2> (channels, start, count);
-                case 1: return processChunk<1> (channels, start, count);
-                default: return processChunk<0> (channels, start, count);
+                case 5: return processChunk<2, true> (channels, start, count);
+                case 4: return processChunk<2, false> (channels, start, count);
+                case 3: return processChunk<1, true> (channels, start, count);
+                case 2: return processChunk<1, false> (channels, start, count);
+                case 1: return processChunk<0, true> (channels, start, count);
+                default: return processChunk<0, false> (channels, start, count);
             }
         };
 
@@ -169,65 +227,105 @@ float DeEsser::process (float* const* channels, int numChannels, int numSamples,
     return peak;
 }
 
-template <int numChannels>
+DeEsser::Coefficients DeEsser::steadyCoefficients (float F, float focus, float ta, float tr, float amount) noexcept
+{
+    if (! (F == cache.frequency && focus == cache.focus))
+    {
+        const auto b = bandCoefficients (F, focus, fs);
+        cache.frequency = F;
+        cache.focus = focus;
+        cache.coefficients.hpA = b.hpA;
+        cache.coefficients.lpA = b.lpA;
+        cache.coefficients.hpB = b.hpB;
+        cache.coefficients.lpB = b.lpB;
+    }
+    if (! (ta == cache.attack))
+    {
+        cache.attack = ta;
+        cache.coefficients.ca = envelopeCoefficient (ta, 0.00005f, fs);
+        cache.coefficients.oneMinusCa = 1.0f - cache.coefficients.ca;
+    }
+    if (! (tr == cache.release))
+    {
+        cache.release = tr;
+        cache.coefficients.cr = envelopeCoefficient (tr, 0.001f, fs);
+        cache.coefficients.oneMinusCr = 1.0f - cache.coefficients.cr;
+    }
+    if (! (amount == cache.amount))
+    {
+        const float a = 0.01f * amount;
+        cache.amount = amount;
+        cache.coefficients.detectorGain = 1.35f + 1.6f * a;
+        cache.coefficients.bandBWeight = 1.7f + 1.1f * a;
+    }
+    return cache.coefficients;
+}
+
+template <int numChannels, bool steady>
 float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
 {
-    alignas (32) float v[numSmoothers][maxChunk];
-    bool moving[numSmoothers];
+    // Each smoother's value per sample; while none ramps, its target stands for all.
+    constexpr int length = steady ? 1 : maxChunk;
+    alignas (32) float v[numSmoothers][length];
+    bool moving[numSmoothers] = {};
 
     for (int i = 0; i < numSmoothers; ++i)
-        moving[i] = smoothers[(size_t) i].advance (v[i], n);
-
-    // Band and envelope coefficients: per sample while their inputs ramp,
-    // otherwise from a cache refreshed only when the inputs moved.
-    alignas (32) float hpA[maxChunk], lpA[maxChunk], hpB[maxChunk], lpB[maxChunk], ca[maxChunk], cr[maxChunk];
-
-    if (moving[frequencyS] || moving[focusS])
     {
+        if constexpr (steady)
+            v[i][0] = smoothers[(size_t) i].getTarget();
+        else
+            moving[i] = smoothers[(size_t) i].advance (v[i], n);
+    }
+
+    const auto value = [&v] (int smoother, int j) noexcept { return v[smoother][steady ? 0 : j]; };
+
+    // Coefficients: per sample while their inputs ramp, otherwise from a
+    // cache refreshed only when the inputs moved.
+    Coefficients coefficients[length];
+    coefficients[0] = steadyCoefficients (value (frequencyS, 0), value (focusS, 0), value (attackS, 0),
+                                          value (releaseS, 0), value (amountS, 0));
+    if constexpr (! steady)
+    {
+        const bool bandsMove = moving[frequencyS] || moving[focusS];
         for (int j = 0; j < n; ++j)
         {
-            const auto b = bandCoefficients (v[frequencyS][j], v[focusS][j], fs);
-            hpA[j] = b.hpA;
-            lpA[j] = b.lpA;
-            hpB[j] = b.hpB;
-            lpB[j] = b.lpB;
+            auto& c = coefficients[j];
+            c = coefficients[0];
+            if (bandsMove)
+            {
+                const auto b = bandCoefficients (v[frequencyS][j], v[focusS][j], fs);
+                c.hpA = b.hpA;
+                c.lpA = b.lpA;
+                c.hpB = b.hpB;
+                c.lpB = b.lpB;
+            }
+            if (moving[attackS])
+            {
+                c.ca = envelopeCoefficient (v[attackS][j], 0.00005f, fs);
+                c.oneMinusCa = 1.0f - c.ca;
+            }
+            if (moving[releaseS])
+            {
+                c.cr = envelopeCoefficient (v[releaseS][j], 0.001f, fs);
+                c.oneMinusCr = 1.0f - c.cr;
+            }
+            if (moving[amountS])
+            {
+                const float a = 0.01f * v[amountS][j];
+                c.detectorGain = 1.35f + 1.6f * a;
+                c.bandBWeight = 1.7f + 1.1f * a;
+            }
         }
     }
-    else
-    {
-        const float F = v[frequencyS][0], focus = v[focusS][0];
-        if (! (F == bands.frequency && focus == bands.focus))
-        {
-            const auto b = bandCoefficients (F, focus, fs);
-            bands = { F, focus, b.hpA, b.lpA, b.hpB, b.lpB };
-        }
-        std::fill (hpA, hpA + n, bands.hpA);
-        std::fill (lpA, lpA + n, bands.lpA);
-        std::fill (hpB, hpB + n, bands.hpB);
-        std::fill (lpB, lpB + n, bands.lpB);
-    }
-
-    const auto envelopeCoefficients = [&] (Smoother s, float floorSeconds, CachedValue& cache, float* dest) {
-        if (moving[s])
-        {
-            for (int j = 0; j < n; ++j)
-                dest[j] = envelopeCoefficient (v[s][j], floorSeconds, fs);
-            return;
-        }
-        if (! (v[s][0] == cache.input))
-            cache = { v[s][0], envelopeCoefficient (v[s][0], floorSeconds, fs) };
-        std::fill (dest, dest + n, cache.value);
-    };
-    envelopeCoefficients (attackS, 0.00005f, attackCoef, ca);
-    envelopeCoefficients (releaseS, 0.001f, releaseCoef, cr);
 
     // The serial part: filters and the linked envelope.
     alignas (32) float bandA[2][maxChunk], env[maxChunk];
     ChannelMemory mem[2] = { memory[0], memory[1] };
-    float e = envelope;
+    Envelope e (envelope);
 
     for (int j = 0; j < n; ++j)
     {
+        const auto& k = coefficients[steady ? 0 : j];
         float A[2] = {}, B[2] = {};
 
         for (int c = 0; c < numChannels; ++c)
@@ -235,15 +333,15 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
             auto& m = mem[c];
             const float x = channels[c][offset + j];
 
-            const float hA = hpA[j] * (m.hpAOut + x - m.hpAIn);
+            const float hA = k.hpA * (m.hpAOut + x - m.hpAIn);
             m.hpAOut = hA;
             m.hpAIn = x;
-            m.lpA = m.lpA + lpA[j] * (hA - m.lpA);
+            m.lpA = m.lpA + k.lpA * (hA - m.lpA);
 
-            const float hB = hpB[j] * (m.hpBOut + x - m.hpBIn);
+            const float hB = k.hpB * (m.hpBOut + x - m.hpBIn);
             m.hpBOut = hB;
             m.hpBIn = x;
-            m.lpB = m.lpB + lpB[j] * (hB - m.lpB);
+            m.lpB = m.lpB + k.lpB * (hB - m.lpB);
 
             A[c] = bandA[c][j] = m.lpA;
             B[c] = m.lpB;
@@ -261,50 +359,65 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
             DB = (std::abs (B[0]) + std::abs (B[1])) / 2.0f;
         }
 
-        const float a = 0.01f * v[amountS][j];
-        const float d = (1.35f + 1.6f * a) * (0.45f * DA + (1.7f + 1.1f * a) * DB);
-        const float c = d > e ? ca[j] : cr[j];
-        e = e * c + d * (1.0f - c);
-        env[j] = e;
+        const float d = k.detectorGain * (0.45f * DA + k.bandBWeight * DB);
+        env[j] = e.step (d, k.ca, k.oneMinusCa, k.cr, k.oneMinusCr);
     }
 
     memory[0] = mem[0];
     memory[1] = mem[1];
-    envelope = e;
+    envelope = e.value();
 
     // Gain computer. Below the threshold level the reduction is exactly 0
     // (env / t <= 1), so the power functions only run above it. While the
     // threshold ramps, its lowest level over the stretch (with a margin for
     // rounding) serves as the test.
-    alignas (32) float gain[maxChunk];
-    float peak = 0.0f;
     float tFloor;
-
     if (moving[thresholdS])
     {
         tFloor = thresholdToLevel (*std::min_element (v[thresholdS], v[thresholdS] + n)) * 0.999f;
     }
     else
     {
-        if (! (v[thresholdS][0] == thresholdLevel.input))
-            thresholdLevel = { v[thresholdS][0], thresholdToLevel (v[thresholdS][0]) };
+        if (! (value (thresholdS, 0) == thresholdLevel.input))
+            thresholdLevel = { value (thresholdS, 0), thresholdToLevel (value (thresholdS, 0)) };
         tFloor = thresholdLevel.value;
     }
+
+    // Past this excess the curve certainly exceeds Range, so the reduction is
+    // Range itself and the power function can be skipped (margin for rounding).
+    float overCap = INFINITY;
+    if (! moving[amountS] && ! moving[rangeS])
+    {
+        const float a = 0.01f * value (amountS, 0), Rg = value (rangeS, 0);
+        if (! (a == curveCap.amount && Rg == curveCap.range))
+        {
+            const float k = 2.8f + 57.2f * a;
+            curveCap = { a, Rg, k > 0.0f && Rg > 0.0f ? std::pow (Rg / k, 1.0f / 0.52f) * 1.0001f : INFINITY };
+        }
+        overCap = curveCap.over;
+    }
+
+    alignas (32) float gain[maxChunk];
+    float peak = 0.0f;
 
     for (int j = 0; j < n; ++j)
     {
         float red;
         if (env[j] <= tFloor)
         {
-            red = std::min (0.0f, v[rangeS][j]);
+            red = std::min (0.0f, value (rangeS, j));
         }
         else
         {
             const float t = moving[thresholdS] ? thresholdToLevel (v[thresholdS][j]) : thresholdLevel.value;
-            red = reductionDb (env[j], t, 0.01f * v[amountS][j], v[rangeS][j]);
+            const float over = env[j] / t - 1.0f;
+            red = over >= overCap ? value (rangeS, j) : reductionDb (over, 0.01f * value (amountS, j), value (rangeS, j));
         }
 
-        gain[j] = red == 0.0f ? 1.0f : gainFor (red);
+        // Runs of equal reductions (0, or Range) are the rule.
+        if (! (red == lastGain.input))
+            lastGain = { red, gainFor (red) };
+        gain[j] = lastGain.value;
         peak = std::max (peak, red);
     }
 
@@ -317,7 +430,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
         for (int j = 0; j < n; ++j)
         {
             const float x = out[j], g = gain[j];
-            const float L = v[monitorS][j], m = 0.01f * v[mixS][j], p = v[powerS][j];
+            const float L = value (monitorS, j), m = 0.01f * value (mixS, j), p = value (powerS, j);
             const float processed = x - A[j] + g * A[j];
             const float removed = 2.4f * (1.0f - g) * A[j];
             const float wet = processed * (1.0f - L) + removed * L;

@@ -67,7 +67,7 @@ private:
 
     /** Work is done in stretches of at most this many samples, with
         per-sample values held in arrays on the stack. */
-    static constexpr int maxChunk = 64;
+    static constexpr int maxChunk = 128;
 
     struct ChannelMemory
     {
@@ -75,11 +75,19 @@ private:
         float hpBOut = 0, hpBIn = 0, lpB = 0;
     };
 
-    /** A value derived from one or two smoothed inputs, kept while they stand still. */
-    struct CachedBands
+    /** Everything the serial part needs per sample. */
+    struct Coefficients
     {
-        float frequency = NAN, focus = NAN; // inputs, NaN until first use
-        float hpA = 0, lpA = 0, hpB = 0, lpB = 0;
+        float hpA, lpA, hpB, lpB;            // band filters
+        float ca, oneMinusCa, cr, oneMinusCr; // envelope attack and release
+        float detectorGain, bandBWeight;      // 1.35 + 1.6 a and 1.7 + 1.1 a
+    };
+
+    /** Coefficients for values that stand still, with the inputs they were made from (NaN: none yet). */
+    struct CoefficientCache
+    {
+        float frequency = NAN, focus = NAN, attack = NAN, release = NAN, amount = NAN;
+        Coefficients coefficients {};
     };
 
     struct CachedValue
@@ -87,7 +95,16 @@ private:
         float input = NAN, value = 0;
     };
 
-    template <int numChannels>
+    /** Excess over the threshold beyond which the curve is capped by Range. */
+    struct CurveCap
+    {
+        float amount = NAN, range = NAN; // inputs, NaN until first use
+        float over = INFINITY;
+    };
+
+    Coefficients steadyCoefficients (float frequency, float focus, float attack, float release, float amount) noexcept;
+
+    template <int numChannels, bool steady>
     float processChunk (float* const* channels, int offset, int numSamples) noexcept;
 
     void clearNonFiniteState() noexcept;
@@ -97,6 +114,7 @@ private:
     std::array<ChannelMemory, 2> memory {};
     float envelope = 0.0f;
 
-    CachedBands bands;
-    CachedValue attackCoef, releaseCoef, thresholdLevel;
+    CoefficientCache cache;
+    CachedValue thresholdLevel, lastGain;
+    CurveCap curveCap;
 };
