@@ -91,9 +91,10 @@ BandCoefficients bandCoefficients (float F, float focusPercent, float fs) noexce
 
 /** The envelope follower's state and step env = env * c + d * (1 - c), with
     c the attack coefficient when d > env and the release one otherwise.
-    Which applies flips unpredictably from sample to sample, so on SSE the
-    choice is a bit select kept in vector registers: no branch misprediction
-    and no round trip through integer registers on the serial chain. */
+    Which applies flips unpredictably from sample to sample, so on SSE both
+    outcomes are computed alongside the comparison and one is picked by a bit
+    select in vector registers: no branch misprediction, and the serial chain
+    is one multiply, one add and the select. */
 #if defined(__SSE2__)
 class Envelope
 {
@@ -104,10 +105,9 @@ public:
     {
         const __m128 x = _mm_set1_ps (d);
         const __m128 attack = _mm_cmplt_ps (e, x);
-        const auto pick = [attack] (float ifAttack, float otherwise) {
-            return _mm_or_ps (_mm_and_ps (attack, _mm_set1_ps (ifAttack)), _mm_andnot_ps (attack, _mm_set1_ps (otherwise)));
-        };
-        e = _mm_add_ps (_mm_mul_ps (e, pick (ca, cr)), _mm_mul_ps (x, pick (oneMinusCa, oneMinusCr)));
+        const __m128 ifAttack = _mm_add_ps (_mm_mul_ps (e, _mm_set1_ps (ca)), _mm_mul_ps (x, _mm_set1_ps (oneMinusCa)));
+        const __m128 ifRelease = _mm_add_ps (_mm_mul_ps (e, _mm_set1_ps (cr)), _mm_mul_ps (x, _mm_set1_ps (oneMinusCr)));
+        e = _mm_or_ps (_mm_and_ps (attack, ifAttack), _mm_andnot_ps (attack, ifRelease));
         return _mm_cvtss_f32 (e);
     }
 
@@ -318,59 +318,10 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
         }
     }
 
-    // The serial part: filters and the linked envelope.
-    alignas (32) float bandA[2][maxChunk], env[maxChunk];
-    ChannelMemory mem[2] = { memory[0], memory[1] };
-    Envelope e (envelope);
-
-    for (int j = 0; j < n; ++j)
-    {
-        const auto& k = coefficients[steady ? 0 : j];
-        float A[2] = {}, B[2] = {};
-
-        for (int c = 0; c < numChannels; ++c)
-        {
-            auto& m = mem[c];
-            const float x = channels[c][offset + j];
-
-            const float hA = k.hpA * (m.hpAOut + x - m.hpAIn);
-            m.hpAOut = hA;
-            m.hpAIn = x;
-            m.lpA = m.lpA + k.lpA * (hA - m.lpA);
-
-            const float hB = k.hpB * (m.hpBOut + x - m.hpBIn);
-            m.hpBOut = hB;
-            m.hpBIn = x;
-            m.lpB = m.lpB + k.lpB * (hB - m.lpB);
-
-            A[c] = bandA[c][j] = m.lpA;
-            B[c] = m.lpB;
-        }
-
-        float DA = 0.0f, DB = 0.0f;
-        if constexpr (numChannels == 1)
-        {
-            DA = std::abs (A[0]);
-            DB = std::abs (B[0]);
-        }
-        else if constexpr (numChannels == 2)
-        {
-            DA = (std::abs (A[0]) + std::abs (A[1])) / 2.0f;
-            DB = (std::abs (B[0]) + std::abs (B[1])) / 2.0f;
-        }
-
-        const float d = k.detectorGain * (0.45f * DA + k.bandBWeight * DB);
-        env[j] = e.step (d, k.ca, k.oneMinusCa, k.cr, k.oneMinusCr);
-    }
-
-    memory[0] = mem[0];
-    memory[1] = mem[1];
-    envelope = e.value();
-
-    // Gain computer. Below the threshold level the reduction is exactly 0
-    // (env / t <= 1), so the power functions only run above it. While the
-    // threshold ramps, its lowest level over the stretch (with a margin for
-    // rounding) serves as the test.
+    // Gain computer set-up. Below the threshold level the reduction is
+    // exactly 0 (env / t <= 1), so the power functions only run above it.
+    // While the threshold ramps, its lowest level over the stretch (with a
+    // margin for rounding) serves as the test.
     float tFloor;
     if (moving[thresholdS])
     {
@@ -397,46 +348,105 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
         overCap = curveCap.over;
     }
 
-    alignas (32) float gain[maxChunk];
     float peak = 0.0f;
-
-    for (int j = 0; j < n; ++j)
-    {
+    const auto gainAt = [&] (int j, float envelopeValue) noexcept {
         float red;
-        if (env[j] <= tFloor)
+        if (envelopeValue <= tFloor)
         {
             red = std::min (0.0f, value (rangeS, j));
         }
         else
         {
             const float t = moving[thresholdS] ? thresholdToLevel (v[thresholdS][j]) : thresholdLevel.value;
-            const float over = env[j] / t - 1.0f;
+            const float over = envelopeValue / t - 1.0f;
             red = over >= overCap ? value (rangeS, j) : reductionDb (over, 0.01f * value (amountS, j), value (rangeS, j));
         }
 
         // Runs of equal reductions (0, or Range) are the rule.
         if (! (red == lastGain.input))
             lastGain = { red, gainFor (red) };
-        gain[j] = lastGain.value;
         peak = std::max (peak, red);
+        return lastGain.value;
+    };
+
+    // Band A turned down, Listen Removed, Mix and Power.
+    const auto output = [&value] (int j, float x, float A, float g) noexcept {
+        const float L = value (monitorS, j), m = 0.01f * value (mixS, j), p = value (powerS, j);
+        const float processed = x - A + g * A;
+        const float removed = 2.4f * (1.0f - g) * A;
+        const float wet = processed * (1.0f - L) + removed * L;
+        const float mixed = x * (1.0f - m) + wet * m;
+        return x * (1.0f - p) + mixed * p;
+    };
+
+    // The serial part: filters and the linked envelope.
+    alignas (32) float bandA[2][maxChunk], env[steady ? 1 : maxChunk], gain[maxChunk];
+    ChannelMemory mem[2] = { memory[0], memory[1] };
+    Envelope e (envelope);
+
+    for (int j = 0; j < n; ++j)
+    {
+        const auto& k = coefficients[steady ? 0 : j];
+        float x[2] = {}, A[2] = {}, B[2] = {};
+
+        for (int c = 0; c < numChannels; ++c)
+        {
+            auto& m = mem[c];
+            x[c] = channels[c][offset + j];
+
+            const float hA = k.hpA * (m.hpAOut + x[c] - m.hpAIn);
+            m.hpAOut = hA;
+            m.hpAIn = x[c];
+            m.lpA = m.lpA + k.lpA * (hA - m.lpA);
+
+            const float hB = k.hpB * (m.hpBOut + x[c] - m.hpBIn);
+            m.hpBOut = hB;
+            m.hpBIn = x[c];
+            m.lpB = m.lpB + k.lpB * (hB - m.lpB);
+
+            A[c] = m.lpA;
+            B[c] = m.lpB;
+        }
+
+        float DA = 0.0f, DB = 0.0f;
+        if constexpr (numChannels == 1)
+        {
+            DA = std::abs (A[0]);
+            DB = std::abs (B[0]);
+        }
+        else if constexpr (numChannels == 2)
+        {
+            DA = (std::abs (A[0]) + std::abs (A[1])) / 2.0f;
+            DB = (std::abs (B[0]) + std::abs (B[1])) / 2.0f;
+        }
+
+        const float d = k.detectorGain * (0.45f * DA + k.bandBWeight * DB);
+        const float envelopeValue = e.step (d, k.ca, k.oneMinusCa, k.cr, k.oneMinusCr);
+
+        // With everything standing still the gain is computed in the same
+        // pass, in the slack the serial chains leave.
+        if constexpr (steady)
+            gain[j] = gainAt (j, envelopeValue);
+        else
+            env[j] = envelopeValue;
+
+        for (int c = 0; c < numChannels; ++c)
+            bandA[c][j] = A[c];
     }
 
-    // Output: band A turned down, Listen Removed, Mix and Power, over the stretch.
+    memory[0] = mem[0];
+    memory[1] = mem[1];
+    envelope = e.value();
+
+    if constexpr (! steady)
+        for (int j = 0; j < n; ++j)
+            gain[j] = gainAt (j, env[j]);
+
     for (int c = 0; c < numChannels; ++c)
     {
         float* out = channels[c] + offset;
-        const float* A = bandA[c];
-
         for (int j = 0; j < n; ++j)
-        {
-            const float x = out[j], g = gain[j];
-            const float L = value (monitorS, j), m = 0.01f * value (mixS, j), p = value (powerS, j);
-            const float processed = x - A[j] + g * A[j];
-            const float removed = 2.4f * (1.0f - g) * A[j];
-            const float wet = processed * (1.0f - L) + removed * L;
-            const float mixed = x * (1.0f - m) + wet * m;
-            out[j] = x * (1.0f - p) + mixed * p;
-        }
+            out[j] = output (j, out[j], bandA[c][j], gain[j]);
     }
 
     clearNonFiniteState();
