@@ -116,6 +116,81 @@ public:
 private:
     __m128 e;
 };
+/** Both bands' filters for up to two channels, one sample at a time: the
+    four high-pass and four low-pass recurrences of a stereo pair run side by
+    side in one vector (lanes A0, B0, A1, B1), which keeps the serial part
+    short. Memory is any pair of channel states with the members of
+    DeEsser's filter memory. */
+template <int numChannels>
+class FilterBank
+{
+public:
+    template <typename Memory>
+    explicit FilterBank (const Memory& m) noexcept
+        : hpOut (_mm_setr_ps (m[0].hpAOut, m[0].hpBOut, m[1].hpAOut, m[1].hpBOut)),
+          hpIn (_mm_setr_ps (m[0].hpAIn, m[0].hpBIn, m[1].hpAIn, m[1].hpBIn)),
+          lp (_mm_setr_ps (m[0].lpA, m[0].lpB, m[1].lpA, m[1].lpB))
+    {
+    }
+
+    template <typename Memory>
+    void store (Memory& m) const noexcept
+    {
+        alignas (16) float o[4], i[4], l[4];
+        _mm_store_ps (o, hpOut);
+        _mm_store_ps (i, hpIn);
+        _mm_store_ps (l, lp);
+        for (int c = 0; c < numChannels; ++c)
+        {
+            m[(size_t) c].hpAOut = o[2 * c];
+            m[(size_t) c].hpBOut = o[2 * c + 1];
+            m[(size_t) c].hpAIn = i[2 * c];
+            m[(size_t) c].hpBIn = i[2 * c + 1];
+            m[(size_t) c].lpA = l[2 * c];
+            m[(size_t) c].lpB = l[2 * c + 1];
+        }
+    }
+
+    /** Filters one input sample per channel; writes each channel's band A and
+        returns the detector magnitudes DA and DB through the references.
+        hpPair and lpPair point at the (A, B) coefficient pairs. */
+    void step (const float* x, const float* hpPair, const float* lpPair, float* A, float& DA, float& DB) noexcept
+    {
+        const __m128 in = numChannels == 2 ? _mm_setr_ps (x[0], x[0], x[1], x[1]) : _mm_set1_ps (x[0]);
+        const __m128 hp = pair (hpPair), lpc = pair (lpPair);
+
+        const __m128 h = _mm_mul_ps (hp, _mm_sub_ps (_mm_add_ps (hpOut, in), hpIn));
+        hpOut = h;
+        hpIn = in;
+        lp = _mm_add_ps (lp, _mm_mul_ps (lpc, _mm_sub_ps (h, lp)));
+
+        const __m128 magnitude = _mm_andnot_ps (_mm_set1_ps (-0.0f), lp);
+        A[0] = _mm_cvtss_f32 (lp);
+
+        if constexpr (numChannels == 2)
+        {
+            const __m128 sum = _mm_add_ps (magnitude, _mm_movehl_ps (magnitude, magnitude));
+            DA = _mm_cvtss_f32 (sum) / 2.0f;
+            DB = _mm_cvtss_f32 (_mm_shuffle_ps (sum, sum, 1)) / 2.0f;
+            A[1] = _mm_cvtss_f32 (_mm_movehl_ps (lp, lp));
+        }
+        else
+        {
+            DA = _mm_cvtss_f32 (magnitude);
+            DB = _mm_cvtss_f32 (_mm_shuffle_ps (magnitude, magnitude, 1));
+        }
+    }
+
+private:
+    static __m128 pair (const float* p) noexcept
+    {
+        const __m128 low = _mm_castsi128_ps (_mm_loadl_epi64 (reinterpret_cast<const __m128i*> (p)));
+        return _mm_movelh_ps (low, low);
+    }
+
+    __m128 hpOut, hpIn, lp;
+};
+
 #else
 class Envelope
 {
@@ -134,6 +209,69 @@ public:
 private:
     float e;
 };
+
+template <int numChannels>
+class FilterBank
+{
+public:
+    template <typename Memory>
+    explicit FilterBank (const Memory& m) noexcept
+    {
+        for (int c = 0; c < 2; ++c)
+            state[c] = { m[(size_t) c].hpAOut, m[(size_t) c].hpAIn, m[(size_t) c].lpA,
+                         m[(size_t) c].hpBOut, m[(size_t) c].hpBIn, m[(size_t) c].lpB };
+    }
+
+    template <typename Memory>
+    void store (Memory& m) const noexcept
+    {
+        for (int c = 0; c < numChannels; ++c)
+        {
+            const auto& s = state[c];
+            m[(size_t) c] = { s.hpAOut, s.hpAIn, s.lpA, s.hpBOut, s.hpBIn, s.lpB };
+        }
+    }
+
+    void step (const float* x, const float* hpPair, const float* lpPair, float* A, float& DA, float& DB) noexcept
+    {
+        float B[2] = {};
+        for (int c = 0; c < numChannels; ++c)
+        {
+            auto& m = state[c];
+            const float hA = hpPair[0] * (m.hpAOut + x[c] - m.hpAIn);
+            m.hpAOut = hA;
+            m.hpAIn = x[c];
+            m.lpA = m.lpA + lpPair[0] * (hA - m.lpA);
+
+            const float hB = hpPair[1] * (m.hpBOut + x[c] - m.hpBIn);
+            m.hpBOut = hB;
+            m.hpBIn = x[c];
+            m.lpB = m.lpB + lpPair[1] * (hB - m.lpB);
+
+            A[c] = m.lpA;
+            B[c] = m.lpB;
+        }
+
+        if constexpr (numChannels == 2)
+        {
+            DA = (std::abs (A[0]) + std::abs (A[1])) / 2.0f;
+            DB = (std::abs (B[0]) + std::abs (B[1])) / 2.0f;
+        }
+        else
+        {
+            DA = std::abs (A[0]);
+            DB = std::abs (B[0]);
+        }
+    }
+
+private:
+    struct State
+    {
+        float hpAOut, hpAIn, lpA, hpBOut, hpBIn, lpB;
+    };
+    State state[2];
+};
+
 #endif
 
 inline bool isFinite (float x) noexcept { return std::abs (x) <= 3.402823466e38f; }
@@ -381,43 +519,24 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
 
     // The serial part: filters and the linked envelope.
     alignas (32) float bandA[2][maxChunk], env[steady ? 1 : maxChunk], gain[maxChunk];
-    ChannelMemory mem[2] = { memory[0], memory[1] };
+    FilterBank<numChannels> filters (memory);
     Envelope e (envelope);
 
     for (int j = 0; j < n; ++j)
     {
         const auto& k = coefficients[steady ? 0 : j];
-        float x[2] = {}, A[2] = {}, B[2] = {};
-
-        for (int c = 0; c < numChannels; ++c)
-        {
-            auto& m = mem[c];
-            x[c] = channels[c][offset + j];
-
-            const float hA = k.hpA * (m.hpAOut + x[c] - m.hpAIn);
-            m.hpAOut = hA;
-            m.hpAIn = x[c];
-            m.lpA = m.lpA + k.lpA * (hA - m.lpA);
-
-            const float hB = k.hpB * (m.hpBOut + x[c] - m.hpBIn);
-            m.hpBOut = hB;
-            m.hpBIn = x[c];
-            m.lpB = m.lpB + k.lpB * (hB - m.lpB);
-
-            A[c] = m.lpA;
-            B[c] = m.lpB;
-        }
-
         float DA = 0.0f, DB = 0.0f;
-        if constexpr (numChannels == 1)
+
+        if constexpr (numChannels > 0)
         {
-            DA = std::abs (A[0]);
-            DB = std::abs (B[0]);
-        }
-        else if constexpr (numChannels == 2)
-        {
-            DA = (std::abs (A[0]) + std::abs (A[1])) / 2.0f;
-            DB = (std::abs (B[0]) + std::abs (B[1])) / 2.0f;
+            float x[2], A[2];
+            for (int c = 0; c < numChannels; ++c)
+                x[c] = channels[c][offset + j];
+
+            filters.step (x, &k.hpA, &k.lpA, A, DA, DB);
+
+            for (int c = 0; c < numChannels; ++c)
+                bandA[c][j] = A[c];
         }
 
         const float d = k.detectorGain * (0.45f * DA + k.bandBWeight * DB);
@@ -429,13 +548,9 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
             gain[j] = gainAt (j, envelopeValue);
         else
             env[j] = envelopeValue;
-
-        for (int c = 0; c < numChannels; ++c)
-            bandA[c][j] = A[c];
     }
 
-    memory[0] = mem[0];
-    memory[1] = mem[1];
+    filters.store (memory);
     envelope = e.value();
 
     if constexpr (! steady)

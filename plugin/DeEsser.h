@@ -78,7 +78,7 @@ private:
     /** Everything the serial part needs per sample. */
     struct Coefficients
     {
-        float hpA, lpA, hpB, lpB;            // band filters
+        float hpA, hpB, lpA, lpB;            // band filters, in pairs (A, B)
         float ca, oneMinusCa, cr, oneMinusCr; // envelope attack and release
         float detectorGain, bandBWeight;      // 1.35 + 1.6 a and 1.7 + 1.1 a
     };
