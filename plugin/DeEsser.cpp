@@ -486,12 +486,20 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
         overCap = curveCap.over;
     }
 
+    // The same test as an envelope level, which spares the division, while
+    // the threshold stands still (margin for rounding).
+    const float envelopeCap = moving[thresholdS] ? INFINITY : thresholdLevel.value * (1.0f + overCap) * 1.00001f;
+
     float peak = 0.0f;
     const auto gainAt = [&] (int j, float envelopeValue) noexcept {
         float red;
         if (envelopeValue <= tFloor)
         {
             red = std::min (0.0f, value (rangeS, j));
+        }
+        else if (envelopeValue >= envelopeCap)
+        {
+            red = value (rangeS, j);
         }
         else
         {
