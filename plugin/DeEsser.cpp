@@ -24,10 +24,10 @@ inline float pow10f (float x) noexcept { return std::pow (10.0f, x); }
 
 inline float limitCutoff (float fc) noexcept { return limit (20.0f, 20000.0f, fc); }
 
-inline float highPassCoefficient (float fc, float fs) noexcept
+inline float highPassCoefficient (float fc, float oneOverFs) noexcept
 {
     const float rc = 1.0f / (twoPi * limitCutoff (fc));
-    return limit (0.0005f, 0.9995f, rc / (rc + 1.0f / fs));
+    return limit (0.0005f, 0.9995f, rc / (rc + oneOverFs));
 }
 
 inline float lowPassCoefficient (float fc, float fs) noexcept
@@ -67,8 +67,9 @@ struct BandCoefficients
 };
 
 /** Band edges (each limit tests its lower bound first) and their filter coefficients. */
-BandCoefficients bandCoefficients (float F, float focusPercent, float fs) noexcept
+inline BandCoefficients bandCoefficients (float F, float focusPercent, float fs) noexcept
 {
+    const float oneOverFs = 1.0f / fs;
     const float f = 0.01f * focusPercent;
     const float r = std::exp2 (0.5f * (2.6f - 2.15f * f));
 
@@ -85,7 +86,7 @@ BandCoefficients bandCoefficients (float F, float focusPercent, float fs) noexce
     float bandTop = bandHigh;
     bandTop = bandTop < bandMid + 500.0f ? bandMid + 500.0f : std::min (bandTop, 18500.0f);
 
-    return { highPassCoefficient (bandLow, fs), lowPassCoefficient (bandHigh, fs), highPassCoefficient (bandMid, fs),
+    return { highPassCoefficient (bandLow, oneOverFs), lowPassCoefficient (bandHigh, fs), highPassCoefficient (bandMid, oneOverFs),
              lowPassCoefficient (bandTop, fs) };
 }
 
@@ -304,8 +305,6 @@ void DeEsser::prepare (double sampleRate)
 
     // Cached coefficients depend on the rate.
     cache = {};
-    thresholdLevel = {};
-    curveCap = {};
 }
 
 void DeEsser::reset (const Targets& t)
@@ -457,38 +456,22 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
     }
 
     // Gain computer set-up. Below the threshold level the reduction is
-    // exactly 0 (env / t <= 1), so the power functions only run above it.
-    // While the threshold ramps, its lowest level over the stretch (with a
-    // margin for rounding) serves as the test.
-    float tFloor;
-    if (moving[thresholdS])
-    {
-        tFloor = thresholdToLevel (*std::min_element (v[thresholdS], v[thresholdS] + n)) * 0.999f;
-    }
-    else
-    {
-        if (! (value (thresholdS, 0) == thresholdLevel.input))
-            thresholdLevel = { value (thresholdS, 0), thresholdToLevel (value (thresholdS, 0)) };
-        tFloor = thresholdLevel.value;
-    }
+    // exactly 0 (env / t <= 1), and far enough above it the curve certainly
+    // exceeds Range, so the reduction is Range itself: the power functions
+    // only run in between. The bounds hold for the whole stretch, from the
+    // extremes of the smoothed values in it, with margins for rounding where
+    // those values move.
+    const int span = steady ? 1 : n;
+    const auto [thresholdLow, thresholdHigh] = std::minmax_element (v[thresholdS], v[thresholdS] + span);
+    const float levelLow = thresholdToLevel (*thresholdLow);
+    const float tFloor = moving[thresholdS] ? levelLow * 0.999f : levelLow;
 
-    // Past this excess the curve certainly exceeds Range, so the reduction is
-    // Range itself and the power function can be skipped (margin for rounding).
-    float overCap = INFINITY;
-    if (! moving[amountS] && ! moving[rangeS])
-    {
-        const float a = 0.01f * value (amountS, 0), Rg = value (rangeS, 0);
-        if (! (a == curveCap.amount && Rg == curveCap.range))
-        {
-            const float k = 2.8f + 57.2f * a;
-            curveCap = { a, Rg, k > 0.0f && Rg > 0.0f ? std::pow (Rg / k, 1.0f / 0.52f) * 1.0001f : INFINITY };
-        }
-        overCap = curveCap.over;
-    }
-
-    // The same test as an envelope level, which spares the division, while
-    // the threshold stands still (margin for rounding).
-    const float envelopeCap = moving[thresholdS] ? INFINITY : thresholdLevel.value * (1.0f + overCap) * 1.00001f;
+    const float slopeLow = 2.8f + 57.2f * (0.01f * *std::min_element (v[amountS], v[amountS] + span));
+    const float rangeHigh = *std::max_element (v[rangeS], v[rangeS] + span);
+    const float overCap = slopeLow > 0.0f && rangeHigh > 0.0f ? std::pow (rangeHigh / slopeLow, 1.0f / 0.52f) * 1.0001f
+                                                             : INFINITY;
+    const float envelopeCap = thresholdToLevel (*thresholdHigh) * (moving[thresholdS] ? 1.001f : 1.0f)
+                              * (1.0f + overCap) * 1.00001f;
 
     float peak = 0.0f;
     const auto gainAt = [&] (int j, float envelopeValue) noexcept {
@@ -503,7 +486,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
         }
         else
         {
-            const float t = moving[thresholdS] ? thresholdToLevel (v[thresholdS][j]) : thresholdLevel.value;
+            const float t = moving[thresholdS] ? thresholdToLevel (v[thresholdS][j]) : levelLow;
             const float over = envelopeValue / t - 1.0f;
             red = over >= overCap ? value (rangeS, j) : reductionDb (over, 0.01f * value (amountS, j), value (rangeS, j));
         }

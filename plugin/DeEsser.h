@@ -95,13 +95,6 @@ private:
         float input = NAN, value = 0;
     };
 
-    /** Excess over the threshold beyond which the curve is capped by Range. */
-    struct CurveCap
-    {
-        float amount = NAN, range = NAN; // inputs, NaN until first use
-        float over = INFINITY;
-    };
-
     Coefficients steadyCoefficients (float frequency, float focus, float attack, float release, float amount) noexcept;
 
     template <int numChannels, bool steady>
@@ -115,6 +108,5 @@ private:
     float envelope = 0.0f;
 
     CoefficientCache cache;
-    CachedValue thresholdLevel, lastGain;
-    CurveCap curveCap;
+    CachedValue lastGain;
 };
