@@ -18,7 +18,10 @@ namespace
 {
 constexpr float twoPi = 6.283185307179586f;
 
-inline float limit (float lo, float hi, float v) noexcept { return v < lo ? lo : (hi < v ? hi : v); }
+/** v below lo gives lo, otherwise at most hi: the lower bound is tested
+    first. Written as max then min (exactly the same for lo <= hi, which holds
+    wherever it is used) so that it compiles to two instructions, not branches. */
+inline float limit (float lo, float hi, float v) noexcept { return std::min (std::max (v, lo), hi); }
 
 inline float pow10f (float x) noexcept { return std::pow (10.0f, x); }
 
@@ -66,25 +69,19 @@ struct BandCoefficients
     float hpA, lpA, hpB, lpB;
 };
 
-/** Band edges (each limit tests its lower bound first) and their filter coefficients. */
+/** Band edges and their filter coefficients. */
 inline BandCoefficients bandCoefficients (float F, float focusPercent, float fs) noexcept
 {
     const float oneOverFs = 1.0f / fs;
     const float f = 0.01f * focusPercent;
     const float r = std::exp2 (0.5f * (2.6f - 2.15f * f));
 
-    float bandLow = F / r;
-    bandLow = bandLow < 1500.0f ? 1500.0f : std::min (bandLow, 15000.0f);
-
-    float bandHigh = F * r;
-    bandHigh = bandHigh < bandLow + 250.0f ? bandLow + 250.0f : std::min (bandHigh, 18000.0f);
-
-    float bandMid = bandLow + (0.5f + 0.14f * f) * (bandHigh - bandLow);
-    bandMid = bandMid < bandLow + 120.0f ? bandLow + 120.0f
-                                         : std::min (bandMid, std::max (bandHigh - 350.0f, bandLow + 170.0f));
-
-    float bandTop = bandHigh;
-    bandTop = bandTop < bandMid + 500.0f ? bandMid + 500.0f : std::min (bandTop, 18500.0f);
+    // Every lower bound here lies below its upper bound.
+    const float bandLow = limit (1500.0f, 15000.0f, F / r);
+    const float bandHigh = limit (bandLow + 250.0f, 18000.0f, F * r);
+    const float bandMid = limit (bandLow + 120.0f, std::max (bandHigh - 350.0f, bandLow + 170.0f),
+                                 bandLow + (0.5f + 0.14f * f) * (bandHigh - bandLow));
+    const float bandTop = limit (bandMid + 500.0f, 18500.0f, bandHigh);
 
     return { highPassCoefficient (bandLow, oneOverFs), lowPassCoefficient (bandHigh, fs), highPassCoefficient (bandMid, oneOverFs),
              lowPassCoefficient (bandTop, fs) };
@@ -406,12 +403,42 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
     alignas (32) float v[numSmoothers][length];
     bool moving[numSmoothers] = {};
 
-    for (int i = 0; i < numSmoothers; ++i)
+    if constexpr (steady)
     {
-        if constexpr (steady)
+        for (int i = 0; i < numSmoothers; ++i)
             v[i][0] = smoothers[(size_t) i].getTarget();
-        else
-            moving[i] = smoothers[(size_t) i].advance (v[i], n);
+    }
+    else
+    {
+        // All ramps advance in one pass, so that their serial additions
+        // overlap instead of running one smoother after the other.
+        alignas (16) float current[numSmoothers], step[numSmoothers];
+        int ramped[numSmoothers];
+        for (int i = 0; i < numSmoothers; ++i)
+        {
+            const auto& sm = smoothers[(size_t) i];
+            ramped[i] = sm.rampedSamples (n);
+            moving[i] = ramped[i] > 0;
+            current[i] = sm.getCurrentValue();
+            step[i] = sm.getStep();
+        }
+
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < numSmoothers; ++i)
+                v[i][j] = current[i] += step[i];
+
+        for (int i = 0; i < numSmoothers; ++i)
+        {
+            auto& sm = smoothers[(size_t) i];
+            int kept = ramped[i];
+            if (kept > 0)
+            {
+                sm.skip (n, v[i][kept - 1]);
+                if (! sm.isRamping())
+                    --kept; // the last step lands exactly on the target
+            }
+            std::fill (v[i] + kept, v[i] + n, sm.getTarget());
+        }
     }
 
     const auto value = [&v] (int smoother, int j) noexcept { return v[smoother][steady ? 0 : j]; };

@@ -48,6 +48,20 @@ public:
     }
 
     float getTarget() const noexcept { return target; }
+    float getCurrentValue() const noexcept { return current; }
+    float getStep() const noexcept { return step; }
+
+    /** How many of the next numSamples samples are still on the ramp. */
+    int rampedSamples (int numSamples) const noexcept { return std::max (0, std::min (numSamples, countdown)); }
+
+    /** Moves on by rampedSamples (numSamples) samples whose last value,
+        computed by the caller as advance() would, was lastValue. */
+    void skip (int numSamples, float lastValue) noexcept
+    {
+        const int ramped = rampedSamples (numSamples);
+        countdown -= ramped;
+        current = countdown == 0 ? target : (ramped > 0 ? lastValue : current);
+    }
     bool isRamping() const noexcept { return countdown > 0; }
 
     /** Advances numSamples samples and writes each sample's value to dest.
