@@ -10,9 +10,10 @@
     exactly on the target. A target equal to the present one within float
     tolerance is ignored.
 
-    Unlike SmoothedValue it hands out a whole stretch of values at once and
-    says whether they moved, so callers can skip work that only depends on
-    the value while it stands still. */
+    Unlike SmoothedValue it lets the caller run a stretch of the ramp itself
+    (value += step, rampedSamples() times), so that several ramps can advance
+    side by side, and tells whether it stands still, so that work depending
+    only on its value can be skipped. */
 class LinearSmoother
 {
 public:
@@ -63,34 +64,6 @@ public:
         current = countdown == 0 ? target : (ramped > 0 ? lastValue : current);
     }
     bool isRamping() const noexcept { return countdown > 0; }
-
-    /** Advances numSamples samples and writes each sample's value to dest.
-        @returns true if any of them differs from the target, i.e. a ramp ran. */
-    bool advance (float* dest, int numSamples) noexcept
-    {
-        if (countdown <= 0)
-        {
-            std::fill (dest, dest + numSamples, target);
-            return false;
-        }
-
-        const int ramped = std::min (numSamples, countdown);
-        float value = current;
-
-        for (int i = 0; i < ramped; ++i)
-        {
-            value += step;
-            dest[i] = value;
-        }
-
-        countdown -= ramped;
-        if (countdown == 0)
-            dest[ramped - 1] = value = target;
-
-        current = value;
-        std::fill (dest + ramped, dest + numSamples, target);
-        return true;
-    }
 
 private:
     float current = 0.0f, target = 0.0f, step = 0.0f;
