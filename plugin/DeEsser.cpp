@@ -485,19 +485,20 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
     // Gain computer set-up. Below the threshold level the reduction is
     // exactly 0 (env / t <= 1), and far enough above it the curve certainly
     // exceeds Range, so the reduction is Range itself: the power functions
-    // only run in between. The bounds hold for the whole stretch, from the
-    // extremes of the smoothed values in it, with margins for rounding where
-    // those values move.
-    const int span = steady ? 1 : n;
-    const auto [thresholdLow, thresholdHigh] = std::minmax_element (v[thresholdS], v[thresholdS] + span);
-    const float levelLow = thresholdToLevel (*thresholdLow);
+    // only run in between. The bounds hold for the whole stretch: a ramp
+    // runs one way, so its extremes are its ends, give or take the rounding
+    // of its steps, which the margins cover.
+    const auto ends = [&] (Smoother s) noexcept { return std::minmax (v[s][0], v[s][steady ? 0 : n - 1]); };
+    const auto [thresholdLow, thresholdHigh] = ends (thresholdS);
+    const float levelLow = thresholdToLevel (thresholdLow);
     const float tFloor = moving[thresholdS] ? levelLow * 0.999f : levelLow;
 
-    const float slopeLow = 2.8f + 57.2f * (0.01f * *std::min_element (v[amountS], v[amountS] + span));
-    const float rangeHigh = *std::max_element (v[rangeS], v[rangeS] + span);
-    const float overCap = slopeLow > 0.0f && rangeHigh > 0.0f ? std::pow (rangeHigh / slopeLow, 1.0f / 0.52f) * 1.0001f
-                                                             : INFINITY;
-    const float envelopeCap = thresholdToLevel (*thresholdHigh) * (moving[thresholdS] ? 1.001f : 1.0f)
+    const float slopeLow = 2.8f + 57.2f * (0.01f * ends (amountS).first);
+    const float rangeHigh = ends (rangeS).second;
+    const float overCap = slopeLow > 0.0f && rangeHigh > 0.0f
+                              ? std::pow (rangeHigh / slopeLow, 1.0f / 0.52f) * (moving[rangeS] || moving[amountS] ? 1.001f : 1.0001f)
+                              : INFINITY;
+    const float envelopeCap = thresholdToLevel (thresholdHigh) * (moving[thresholdS] ? 1.001f : 1.0f)
                               * (1.0f + overCap) * 1.00001f;
 
     float peak = 0.0f;
