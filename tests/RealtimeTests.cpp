@@ -10,7 +10,12 @@
 
 #include <gtest/gtest.h>
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if ! defined(__has_feature)
+    #define __has_feature(x) 0
+#endif
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || __has_feature(address_sanitizer) \
+    || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
     #define ZERI_COUNTS_ALLOCATIONS 0
 #else
     #define ZERI_COUNTS_ALLOCATIONS 1
