@@ -2,4 +2,16 @@ set(ZERI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/../plugin/AppInfo.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../plugin/Parameters.cpp
   ${CMAKE_CURRENT_LIST_DIR}/../plugin/DeEsser.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/../plugin/PluginProcessor.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/../plugin/PluginProcessor.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../plugin/UserDataDirectory.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../presets/FactoryPresets.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../presets/FullStateUndoAction.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../presets/PresetManager.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../looks/VellFont.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../face/FaceLayout.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../face/ValueText.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../face/VellLogo.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../face/VellKnobLookAndFeel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../face/VellReductionMeter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../face/VellUndoableToggleButton.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/../face/ZeriZaRirodGUI.cpp)

@@ -73,18 +73,9 @@ struct BandCoefficients
 inline BandCoefficients bandCoefficients (float F, float focusPercent, float fs) noexcept
 {
     const float oneOverFs = 1.0f / fs;
-    const float f = 0.01f * focusPercent;
-    const float r = std::exp2 (0.5f * (2.6f - 2.15f * f));
-
-    // Every lower bound here lies below its upper bound.
-    const float bandLow = limit (1500.0f, 15000.0f, F / r);
-    const float bandHigh = limit (bandLow + 250.0f, 18000.0f, F * r);
-    const float bandMid = limit (bandLow + 120.0f, std::max (bandHigh - 350.0f, bandLow + 170.0f),
-                                 bandLow + (0.5f + 0.14f * f) * (bandHigh - bandLow));
-    const float bandTop = limit (bandMid + 500.0f, 18500.0f, bandHigh);
-
-    return { highPassCoefficient (bandLow, oneOverFs), lowPassCoefficient (bandHigh, fs), highPassCoefficient (bandMid, oneOverFs),
-             lowPassCoefficient (bandTop, fs) };
+    const auto b = DeEsser::bandEdges (F, 0.01f * focusPercent);
+    return { highPassCoefficient (b.low, oneOverFs), lowPassCoefficient (b.high, fs),
+             highPassCoefficient (b.mid, oneOverFs), lowPassCoefficient (b.top, fs) };
 }
 
 /** The envelope follower's state and step env = env * c + d * (1 - c), with
@@ -292,6 +283,18 @@ bool allFinite (float* const* channels, int numChannels, int offset, int numSamp
     return nonFinite == 0;
 }
 } // namespace
+
+DeEsser::Bands DeEsser::bandEdges (float F, float f) noexcept
+{
+    const float r = std::exp2 (0.5f * (2.6f - 2.15f * f));
+
+    // Each limit tests its lower bound first; every lower bound here lies below its upper bound.
+    const float low = limit (1500.0f, 15000.0f, F / r);
+    const float high = limit (low + 250.0f, 18000.0f, F * r);
+    const float mid = limit (low + 120.0f, std::max (high - 350.0f, low + 170.0f), low + (0.5f + 0.14f * f) * (high - low));
+    const float top = limit (mid + 500.0f, 18500.0f, high);
+    return { low, high, mid, top };
+}
 
 void DeEsser::prepare (double sampleRate)
 {

@@ -41,6 +41,16 @@ public:
         power fading in from 0 over its ramp. */
     void reset (const Targets& targets);
 
+    /** Edges in Hz of band A (low..high, the band that is turned down) and of
+        band B (mid..top, detection only). */
+    struct Bands
+    {
+        float low, high, mid, top;
+    };
+
+    /** The bands for a Frequency in Hz and a Focus of 0..1. */
+    static Bands bandEdges (float frequency, float focus) noexcept;
+
     /** Processes numChannels (0, 1 or 2) channels in place.
 
         A non-finite input sample may spoil its own output sample, but any

@@ -1,5 +1,8 @@
 #include "plugin/PluginProcessor.h"
 
+#include "presets/FactoryPresets.h"
+#include "presets/FullStateUndoAction.h"
+
 namespace
 {
 const juce::Identifier presetNameKey { "uiCurrentPresetName" };
@@ -15,7 +18,9 @@ ZeriZaRirodAudioProcessor::ZeriZaRirodAudioProcessor()
     : juce::AudioProcessor (BusesProperties()
                                 .withInput ("Input", juce::AudioChannelSet::stereo(), true)
                                 .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
-      parameters (*this, nullptr, "PARAMETERS", params::createLayout())
+      parameters (*this, nullptr, "PARAMETERS", params::createLayout()),
+      // appInfo is built after this member; every AppInfo holds the same identity.
+      presetManager (AppInfo())
 {
     for (auto p : params::all())
         rawValues[(size_t) p] = parameters.getRawParameterValue (params::id (p));
@@ -229,21 +234,169 @@ juce::String ZeriZaRirodAudioProcessor::getCurrentPresetDisplayName() const
 }
 
 //==============================================================================
-// Presets and history arrive with the preset store; until then they are inert.
-juce::StringArray ZeriZaRirodAudioProcessor::getFactoryPresetNames() const { return {}; }
-juce::StringArray ZeriZaRirodAudioProcessor::getUserPresetNames() const { return {}; }
-void ZeriZaRirodAudioProcessor::applyFactoryPreset (const juce::String&) {}
-bool ZeriZaRirodAudioProcessor::saveUserPreset (const juce::String&) { return false; }
-bool ZeriZaRirodAudioProcessor::loadUserPreset (const juce::String&) { return false; }
-bool ZeriZaRirodAudioProcessor::deleteUserPreset (const juce::String&) { return false; }
-bool ZeriZaRirodAudioProcessor::renameUserPreset (const juce::String&, const juce::String&) { return false; }
-bool ZeriZaRirodAudioProcessor::canUndo() const { return false; }
-bool ZeriZaRirodAudioProcessor::canRedo() const { return false; }
-void ZeriZaRirodAudioProcessor::performUndo() {}
-void ZeriZaRirodAudioProcessor::performRedo() {}
-void ZeriZaRirodAudioProcessor::beginUndoTransaction (const juce::String&) {}
-void ZeriZaRirodAudioProcessor::commitUndoTransactionIfNeeded() {}
-void ZeriZaRirodAudioProcessor::parameterChanged (const juce::String&, float) {}
+juce::StringArray ZeriZaRirodAudioProcessor::getFactoryPresetNames() const { return factoryPresets::names(); }
+
+void ZeriZaRirodAudioProcessor::applyFactoryPreset (const juce::String& name)
+{
+    beginUndoTransaction ("Factory Preset");
+
+    {
+        // Audio waits until all ten values, the record and the reset are in place,
+        // so no block runs with half of a preset.
+        const juce::ScopedLock audioLock (getCallbackLock());
+        const auto& preset = factoryPresets::find (name);
+
+        suppressModified = true;
+
+        for (auto p : params::all())
+        {
+            if (auto* param = parameters.getParameter (params::id (p)))
+            {
+                const auto normalised = param->convertTo0to1 (preset.valueOf (p));
+                param->setValue (normalised);
+                param->sendValueChangedMessageToListeners (normalised);
+            }
+        }
+
+        suppressModified = false;
+        setCurrentPresetInfo (name, false, false);
+        resetDSP();
+    }
+
+    commitUndoTransactionIfNeeded();
+}
+
+//==============================================================================
+juce::StringArray ZeriZaRirodAudioProcessor::getUserPresetNames() const { return presetManager.getUserPresetNames(); }
+
+bool ZeriZaRirodAudioProcessor::saveUserPreset (const juce::String& name)
+{
+    if (! presetManager.savePreset (name, createFullState()))
+        return false;
+
+    setCurrentPresetInfo (name, true, false);
+    return true;
+}
+
+bool ZeriZaRirodAudioProcessor::loadUserPreset (const juce::String& name)
+{
+    const auto tree = presetManager.loadPreset (name);
+
+    if (! tree.isValid())
+        return false;
+
+    beginUndoTransaction ("Load User Preset");
+    restoreFullState (tree, false);
+    setCurrentPresetInfo (name, true, false);
+    commitUndoTransactionIfNeeded();
+    return true;
+}
+
+bool ZeriZaRirodAudioProcessor::deleteUserPreset (const juce::String& name)
+{
+    if (! presetManager.deletePreset (name))
+        return false;
+
+    if (isCurrentUserPreset (name))
+        setCurrentPresetInfo (noPresetName, false, false);
+
+    return true;
+}
+
+bool ZeriZaRirodAudioProcessor::renameUserPreset (const juce::String& oldName, const juce::String& newName)
+{
+    if (! presetManager.renamePreset (oldName, newName))
+        return false;
+
+    // The settings are untouched by a rename, so an unsaved edit stays marked.
+    if (isCurrentUserPreset (oldName))
+        setCurrentPresetInfo (newName, true, currentPresetModified.load());
+
+    return true;
+}
+
+bool ZeriZaRirodAudioProcessor::isCurrentUserPreset (const juce::String& name) const
+{
+    juce::String current;
+    {
+        const juce::ScopedLock sl (stateLock);
+
+        if (! currentPresetIsUser)
+            return false;
+
+        current = currentPresetName;
+    }
+
+    return presetManager.isSamePreset (current, name);
+}
+
+//==============================================================================
+void ZeriZaRirodAudioProcessor::beginUndoTransaction (const juce::String& name)
+{
+    // Transactions do not nest: the first one keeps its name and its starting state.
+    if (undoRedoInProgress || transactionOpen)
+        return;
+
+    undoManager.beginNewTransaction (name);
+    pendingBeforeState = createFullState();
+    transactionOpen = true;
+}
+
+void ZeriZaRirodAudioProcessor::commitUndoTransactionIfNeeded()
+{
+    if (! transactionOpen)
+        return;
+
+    const auto before = std::exchange (pendingBeforeState, {});
+    transactionOpen = false;
+
+    if (! before.isValid())
+        return;
+
+    const auto after = createFullState();
+
+    if (after.isEquivalentTo (before))
+        return;
+
+    undoManager.perform (new FullStateUndoAction (*this, before, after));
+}
+
+bool ZeriZaRirodAudioProcessor::canUndo() const { return undoManager.canUndo(); }
+bool ZeriZaRirodAudioProcessor::canRedo() const { return undoManager.canRedo(); }
+
+void ZeriZaRirodAudioProcessor::performUndo()
+{
+    if (canUndo())
+        stepThroughHistory (&juce::UndoManager::undo);
+}
+
+void ZeriZaRirodAudioProcessor::performRedo()
+{
+    if (canRedo())
+        stepThroughHistory (&juce::UndoManager::redo);
+}
+
+void ZeriZaRirodAudioProcessor::stepThroughHistory (bool (juce::UndoManager::*step)())
+{
+    if (undoRedoInProgress.exchange (true))
+        return;
+
+    pendingBeforeState = {};
+    transactionOpen = false;
+
+    suppressModified = true;
+    (undoManager.*step)();
+    suppressModified = false;
+
+    undoRedoInProgress = false;
+}
+
+void ZeriZaRirodAudioProcessor::parameterChanged (const juce::String&, float)
+{
+    // May run on the audio thread during automation: atomics only.
+    if (! suppressModified.load())
+        currentPresetModified.store (true);
+}
 
 //==============================================================================
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter() { return new ZeriZaRirodAudioProcessor(); }

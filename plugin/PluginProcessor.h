@@ -4,6 +4,7 @@
 #include "plugin/DeEsser.h"
 #include "plugin/Parameters.h"
 #include "plugin/PresettableProcessor.h"
+#include "presets/PresetManager.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -86,8 +87,17 @@ public:
 private:
     DeEsser::Targets readTargets() const noexcept;
 
+    /** True when the current preset is a user preset stored in the file of `name`. */
+    bool isCurrentUserPreset (const juce::String& name) const;
+
+    /** Undo or redo one step as a whole: any half-made transaction is dropped and
+        the restored record decides the modified mark. */
+    void stepThroughHistory (bool (juce::UndoManager::*step)());
+
     DeEsser deEsser;
     std::array<std::atomic<float>*, numParams> rawValues {};
+
+    PresetManager presetManager;
 
 public:
     juce::UndoManager undoManager;

@@ -1,4 +1,5 @@
 #include "ProcessorHarness.h"
+#include "ProcessorSnapshot.h"
 
 #include <gtest/gtest.h>
 
@@ -18,40 +19,6 @@ juce::MemoryBlock blobFromXml (const juce::String& xmlText)
     juce::AudioProcessor::copyXmlToBinary (*xml, mb);
     return mb;
 }
-
-/** Everything a restore may touch, for before/after comparisons. */
-struct Snapshot
-{
-    std::vector<float> values;
-    juce::String preset;
-    bool isUser, modified, sizeSet;
-    float width, height;
-    bool canUndo;
-    juce::String undoName;
-
-    static Snapshot of (ZeriZaRirodAudioProcessor& p)
-    {
-        Snapshot s;
-        for (auto id : params::all())
-            s.values.push_back (p.parameters.getRawParameterValue (params::id (id))->load());
-        s.preset = p.getCurrentPresetName();
-        s.isUser = p.isCurrentPresetUser();
-        s.modified = p.currentPresetModified;
-        s.sizeSet = p.savedWindowSizeSet;
-        s.width = p.savedWindowWidth;
-        s.height = p.savedWindowHeight;
-        s.canUndo = p.undoManager.canUndo();
-        s.undoName = p.undoManager.getUndoDescription();
-        return s;
-    }
-
-    bool operator== (const Snapshot& o) const
-    {
-        return values == o.values && preset == o.preset && isUser == o.isUser && modified == o.modified
-               && sizeSet == o.sizeSet && width == o.width && height == o.height && canUndo == o.canUndo
-               && undoName == o.undoName;
-    }
-};
 
 /** Puts a processor into a non-default, recognisable state. */
 void makeDistinct (ProcessorHarness& h)
