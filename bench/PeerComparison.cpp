@@ -87,7 +87,8 @@ Hosted load (juce::LV2PluginFormat& format, const Peer& peer)
 /** Processes the whole input once; returns the time spent in processBlock, in ns per frame. */
 double run (Hosted& h, const juce::AudioBuffer<float>& input, Scenario scenario, bool countInstructions = false)
 {
-    const int channels = juce::jmax (2, h.instance->getTotalNumInputChannels(), h.instance->getTotalNumOutputChannels());
+    const int channels =
+        juce::jmax (2, h.instance->getTotalNumInputChannels(), h.instance->getTotalNumOutputChannels());
     juce::AudioBuffer<float> audio (channels, input.getNumSamples());
     audio.clear();
     for (int c = 0; c < 2; ++c)
@@ -160,9 +161,8 @@ double instructionsPerFrame (const juce::String& self, const juce::File& bundle,
     lines.addLines (out.loadFileAsString());
     out.deleteFile();
     for (const auto& line : lines)
-        if (line.startsWith ("totals:") || line.startsWith ("summary:"))
-            return frames > 0 ? (double) line.fromFirstOccurrenceOf (":", false, false).trim().getLargeIntValue() / (double) frames
-                              : -1;
+        if (frames > 0 && (line.startsWith ("totals:") || line.startsWith ("summary:")))
+            return (double) line.fromFirstOccurrenceOf (":", false, false).trim().getLargeIntValue() / (double) frames;
     std::cerr << log << "\n";
     return -1;
 }

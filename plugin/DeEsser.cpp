@@ -94,8 +94,10 @@ public:
     {
         const __m128 x = _mm_set1_ps (d);
         const __m128 attack = _mm_cmplt_ps (e, x);
-        const __m128 ifAttack = _mm_add_ps (_mm_mul_ps (e, _mm_set1_ps (ca)), _mm_mul_ps (x, _mm_set1_ps (oneMinusCa)));
-        const __m128 ifRelease = _mm_add_ps (_mm_mul_ps (e, _mm_set1_ps (cr)), _mm_mul_ps (x, _mm_set1_ps (oneMinusCr)));
+        const auto next = [this, x] (float c, float oneMinusC) {
+            return _mm_add_ps (_mm_mul_ps (e, _mm_set1_ps (c)), _mm_mul_ps (x, _mm_set1_ps (oneMinusC)));
+        };
+        const __m128 ifAttack = next (ca, oneMinusCa), ifRelease = next (cr, oneMinusCr);
         e = _mm_or_ps (_mm_and_ps (attack, ifAttack), _mm_andnot_ps (attack, ifRelease));
         return _mm_cvtss_f32 (e);
     }
@@ -291,7 +293,8 @@ DeEsser::Bands DeEsser::bandEdges (float F, float f) noexcept
     // Each limit tests its lower bound first; every lower bound here lies below its upper bound.
     const float low = limit (1500.0f, 15000.0f, F / r);
     const float high = limit (low + 250.0f, 18000.0f, F * r);
-    const float mid = limit (low + 120.0f, std::max (high - 350.0f, low + 170.0f), low + (0.5f + 0.14f * f) * (high - low));
+    const float mid = limit (low + 120.0f, std::max (high - 350.0f, low + 170.0f),
+                             low + (0.5f + 0.14f * f) * (high - low));
     const float top = limit (mid + 500.0f, 18500.0f, high);
     return { low, high, mid, top };
 }
@@ -498,8 +501,9 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
 
     const float slopeLow = 2.8f + 57.2f * (0.01f * ends (amountS).first);
     const float rangeHigh = ends (rangeS).second;
+    const float capMargin = moving[rangeS] || moving[amountS] ? 1.001f : 1.0001f;
     const float overCap = slopeLow > 0.0f && rangeHigh > 0.0f
-                              ? std::pow (rangeHigh / slopeLow, 1.0f / 0.52f) * (moving[rangeS] || moving[amountS] ? 1.001f : 1.0001f)
+                              ? std::pow (rangeHigh / slopeLow, 1.0f / 0.52f) * capMargin
                               : INFINITY;
     const float envelopeCap = thresholdToLevel (thresholdHigh) * (moving[thresholdS] ? 1.001f : 1.0f)
                               * (1.0f + overCap) * 1.00001f;
@@ -519,7 +523,8 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
         {
             const float t = moving[thresholdS] ? thresholdToLevel (v[thresholdS][j]) : levelLow;
             const float over = envelopeValue / t - 1.0f;
-            red = over >= overCap ? value (rangeS, j) : reductionDb (over, 0.01f * value (amountS, j), value (rangeS, j));
+            red = over >= overCap ? value (rangeS, j)
+                                  : reductionDb (over, 0.01f * value (amountS, j), value (rangeS, j));
         }
 
         // Runs of equal reductions (0, or Range) are the rule.
