@@ -1,8 +1,9 @@
 #pragma once
 
-#include <juce_audio_basics/juce_audio_basics.h>
+#include "plugin/LinearSmoother.h"
 
 #include <array>
+#include <cmath>
 
 /** Split-band de-esser with linked stereo detection.
 
@@ -51,6 +52,10 @@ public:
     static Bands bandEdges (float frequency, float focus) noexcept;
 
     /** Processes numChannels (0, 1 or 2) channels in place.
+
+        A non-finite input sample may spoil its own output sample, but any
+        filter memory or envelope it made non-finite is cleared straight
+        after, so the path recovers at once; finite input is unaffected.
         @returns the largest reduction in dB reached during the block. */
     float process (float* const* channels, int numChannels, int numSamples, const Targets& targets) noexcept;
 
@@ -70,16 +75,48 @@ private:
         numSmoothers
     };
 
+    /** Work is done in stretches of at most this many samples, with
+        per-sample values held in arrays on the stack. */
+    static constexpr int maxChunk = 128;
+
     struct ChannelMemory
     {
         float hpAOut = 0, hpAIn = 0, lpA = 0;
         float hpBOut = 0, hpBIn = 0, lpB = 0;
     };
 
-    void setTargets (const Targets& t) noexcept;
+    /** Everything the serial part needs per sample. */
+    struct Coefficients
+    {
+        float hpA, hpB, lpA, lpB;            // band filters, in pairs (A, B)
+        float ca, oneMinusCa, cr, oneMinusCr; // envelope attack and release
+        float detectorGain, bandBWeight;      // 1.35 + 1.6 a and 1.7 + 1.1 a
+    };
+
+    /** Coefficients for values that stand still, with the inputs they were made from (NaN: none yet). */
+    struct CoefficientCache
+    {
+        float frequency = NAN, focus = NAN, attack = NAN, release = NAN, amount = NAN;
+        Coefficients coefficients {};
+    };
+
+    struct CachedValue
+    {
+        float input = NAN, value = 0;
+    };
+
+    Coefficients steadyCoefficients (float frequency, float focus, float attack, float release, float amount) noexcept;
+
+    template <int numChannels, bool steady>
+    float processChunk (float* const* channels, int offset, int numSamples) noexcept;
+
+    void clearNonFiniteState() noexcept;
 
     float fs = 44100.0f;
-    std::array<juce::SmoothedValue<float>, numSmoothers> smoothers;
+    std::array<LinearSmoother, numSmoothers> smoothers;
     std::array<ChannelMemory, 2> memory {};
     float envelope = 0.0f;
+
+    CoefficientCache cache;
+    CachedValue lastGain;
 };

@@ -408,3 +408,179 @@ TEST (SignalPath, VoiceLosesSibilanceAndKeepsItsBody)
     EXPECT_GT (sibilanceDrop, 2.0);
     EXPECT_LT (std::abs (bodyChange), 0.1);
 }
+
+namespace
+{
+/** The reference's view of the processor's present parameter values. */
+reference::Settings settingsOf (const ProcessorHarness& h)
+{
+    reference::Settings s;
+    s.amount = h.get (Param::amount);
+    s.threshold = h.get (Param::threshold);
+    s.attack = h.get (Param::attack);
+    s.release = h.get (Param::release);
+    s.frequency = h.get (Param::frequency);
+    s.focus = h.get (Param::focus);
+    s.range = h.get (Param::range);
+    s.mix = h.get (Param::mix);
+    s.power = h.get (Param::power) >= 0.5f;
+    s.monitor = h.get (Param::monitor) >= 0.5f;
+    return s;
+}
+} // namespace
+
+// A minute of stereo with every parameter automated at random and blocks of
+// random length: long enough for rare branches (the gain computer's
+// below-threshold shortcut under a moving threshold, ramps ending inside a
+// stretch) to be hit many times.
+TEST (SignalPath, MatchesLiteralFormulasUnderRandomAutomation)
+{
+    const double sr = 48000;
+    auto input = testsignals::speechLike (sr, 60.0, 2, 7);
+    auto viaProcessor = input;
+    auto viaReference = input;
+
+    ProcessorHarness h (sr, 2);
+    reference::DeEsser ref (sr, settingsOf (h));
+    juce::Random rng (42);
+    juce::MidiBuffer midi;
+    float worstPeakError = 0;
+
+    for (int start = 0; start < input.getNumSamples();)
+    {
+        for (auto p : params::all())
+        {
+            const bool isSwitch = params::spec (p).isSwitch;
+            if (rng.nextFloat() < (isSwitch ? 0.02f : 0.3f))
+            {
+                auto* param = h.processor->parameters.getParameter (params::id (p));
+                param->setValueNotifyingHost (rng.nextFloat());
+            }
+        }
+
+        const int n = std::min (1 + rng.nextInt (1024), input.getNumSamples() - start);
+        juce::AudioBuffer<float> block (viaProcessor.getArrayOfWritePointers(), 2, start, n);
+        h.processor->processBlock (block, midi);
+
+        const float peak = ref.process ({ viaReference.getWritePointer (0, start), viaReference.getWritePointer (1, start) },
+                                        n, settingsOf (h));
+        worstPeakError = std::max (worstPeakError, std::abs (peak - h.processor->gainReductionDb.load()));
+        start += n;
+    }
+
+    const float worst = maxAbsDiff (viaProcessor, viaReference);
+    RecordProperty ("maxAbsDeviation", juce::String (worst, 10).toStdString());
+    EXPECT_LE (worst, 1e-6f);
+    EXPECT_LE (worstPeakError, 1e-4f);
+}
+
+// The output may not depend on how the host cuts the audio into blocks, also
+// while ramps (here all of them, Power's over 0.12 s) run across block edges.
+TEST (SignalPath, OutputIndependentOfBlockSize)
+{
+    const double sr = 44100;
+    const auto input = testsignals::speechLike (sr, 0.5);
+    juce::AudioBuffer<float> first;
+
+    for (int blockSize : { 4096, 1, 7, 63, 64, 65, 512 })
+    {
+        SCOPED_TRACE (blockSize);
+        ProcessorHarness h (sr, 2);
+        h.set (Param::threshold, -45);
+        h.set (Param::frequency, 4000);
+        h.set (Param::focus, 90);
+        h.set (Param::attack, 3);
+        h.set (Param::release, 150);
+        h.set (Param::mix, 80);
+        auto out = input;
+        h.process (out, blockSize);
+
+        if (first.getNumSamples() == 0)
+            first = out;
+        else
+            EXPECT_EQ (maxAbsDiff (out, first), 0.0f);
+    }
+}
+
+TEST (SignalPath, RecoversFromNonFiniteInput)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case
+    {
+        const char* name;
+        int channels;
+        std::vector<std::pair<int, float>> bad; // (channel, value) at the same sample
+    };
+    const Case cases[] = {
+        { "NaN left", 2, { { 0, nan } } },
+        { "+inf right", 2, { { 1, inf } } },
+        { "-inf both", 2, { { 0, -inf }, { 1, -inf } } },
+        { "NaN and inf", 2, { { 0, nan }, { 1, inf } } },
+        { "NaN mono", 1, { { 0, nan } } },
+    };
+
+    const double sr = 48000;
+    const int badAt = 15013; // inside a sibilance burst, mid-block
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        const auto clean = testsignals::speechLike (sr, 2.0, c.channels);
+        auto hit = clean, unhit = clean;
+        for (auto [ch, value] : c.bad)
+            hit.setSample (ch, badAt, value);
+
+        ProcessorHarness h (sr, c.channels), g (sr, c.channels);
+        for (auto* p : { &h, &g })
+            p->set (Param::threshold, -40);
+        h.process (hit, 512);
+        g.process (unhit, 512);
+
+        for (int ch = 0; ch < c.channels; ++ch)
+            for (int i = 0; i < clean.getNumSamples(); ++i)
+            {
+                if (i < badAt)
+                    ASSERT_EQ (hit.getSample (ch, i), unhit.getSample (ch, i)) << ch << " " << i;
+                else if (i > badAt)
+                    ASSERT_TRUE (std::isfinite (hit.getSample (ch, i))) << ch << " " << i;
+            }
+
+        // The cleared memories settle back onto the undisturbed path.
+        float lateDiff = 0;
+        for (int ch = 0; ch < c.channels; ++ch)
+            for (int i = badAt + (int) sr; i < clean.getNumSamples(); ++i)
+                lateDiff = std::max (lateDiff, std::abs (hit.getSample (ch, i) - unhit.getSample (ch, i)));
+        EXPECT_LT (lateDiff, 1e-4f);
+        EXPECT_GT (h.processor->gainReductionDb.load(), 0.0f);
+    }
+}
+
+// The recovery may not touch finite audio, however extreme: bit for bit the
+// formulas' result, with huge, tiny and denormal samples included.
+TEST (SignalPath, FiniteExtremesPassBitForBit)
+{
+    const double sr = 48000;
+    auto input = testsignals::speechLike (sr, 1.0);
+    const float extremes[] = { 1e20f, -1e20f, 1e-40f, -1e-42f, 0.0f, -0.0f, 3e4f, 1e-30f };
+    for (int i = 0; i < (int) std::size (extremes); ++i)
+        for (int ch = 0; ch < 2; ++ch)
+            input.setSample (ch, 9000 + 37 * i + ch, extremes[i]);
+
+    auto viaProcessor = input, viaReference = input;
+    ProcessorHarness h (sr, 2);
+    h.set (Param::threshold, -50);
+    h.prepare (sr, 2);
+    reference::DeEsser ref (sr, settingsOf (h));
+
+    juce::MidiBuffer midi;
+    juce::ScopedNoDenormals sameFloatModeAsTheProcessor;
+    for (int start = 0; start < input.getNumSamples(); start += 256)
+    {
+        const int n = std::min (256, input.getNumSamples() - start);
+        juce::AudioBuffer<float> block (viaProcessor.getArrayOfWritePointers(), 2, start, n);
+        h.processor->processBlock (block, midi);
+        ref.process ({ viaReference.getWritePointer (0, start), viaReference.getWritePointer (1, start) }, n,
+                     settingsOf (h));
+    }
+    EXPECT_EQ (maxAbsDiff (viaProcessor, viaReference), 0.0f);
+}
