@@ -23,14 +23,23 @@ juce::String format (Format format, double value)
     return {};
 }
 
-double parseDigits (const juce::String& text) { return text.retainCharacters ("0123456789.-").getDoubleValue(); }
+double parseDigits (const juce::String& text)
+{
+    // The framework reads "nan" and "inf" as numbers; a NaN would pass the
+    // slider's clamp and reach the parameter. Not a number means unreadable.
+    const auto value = text.retainCharacters ("0123456789.-").getDoubleValue();
+    return std::isfinite (value) ? value : 0.0;
+}
 
 double parseFrequency (const juce::String& text)
 {
     const auto t = text.trim().toLowerCase();
 
     if (t.containsChar ('k'))
-        return t.upToFirstOccurrenceOf ("k", false, false).getDoubleValue() * 1000.0;
+    {
+        const auto hz = t.upToFirstOccurrenceOf ("k", false, false).getDoubleValue() * 1000.0;
+        return std::isfinite (hz) ? hz : 0.0;
+    }
 
     return parseDigits (t);
 }

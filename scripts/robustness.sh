@@ -13,7 +13,7 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-60}
 ASAN_DIR=${ASAN_DIR:-build-asan}
 TSAN_DIR=${TSAN_DIR:-build-tsan}
 supp=$PWD/sanitizers
-fuzz_targets=(fuzz_state_blob fuzz_preset_file fuzz_preset_name)
+fuzz_targets=(fuzz_state_blob fuzz_preset_file fuzz_preset_name fuzz_value_text)
 
 stage() { echo "== $1 ($(date -u +%T))"; }
 elapsed() { echo "== $1 took $((SECONDS - $2)) s"; }

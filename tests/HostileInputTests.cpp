@@ -1,5 +1,6 @@
 #include "ProcessorHarness.h"
 #include "ProcessorSnapshot.h"
+#include "face/ValueText.h"
 #include "presets/PresetManager.h"
 
 #include <gtest/gtest.h>
@@ -116,4 +117,19 @@ TEST (HostileInput, NonFiniteNumbersFallBack)
     EXPECT_TRUE (proc.savedWindowSizeSet);
     EXPECT_EQ (proc.savedWindowWidth, 1111.0f);
     EXPECT_EQ (proc.savedWindowHeight, 700.0f);
+}
+
+TEST (HostileInput, TypedValuesAreNeverNonFinite)
+{
+    // "nan" before a 'k' was read as a number and went through the slider's clamp.
+    const auto manyDigits = juce::String::repeatedString ("9", 400);
+
+    for (const auto& text : { juce::String ("nank"), juce::String ("NaN kHz"), juce::String ("-nan k"),
+                              juce::String ("infk"), juce::String ("1e999k"), manyDigits, manyDigits + "k" })
+    {
+        EXPECT_TRUE (std::isfinite (valueText::parseFrequency (text))) << text;
+        EXPECT_TRUE (std::isfinite (valueText::parseDigits (text))) << text;
+    }
+    EXPECT_EQ (valueText::parseFrequency ("nank"), 0.0);
+    EXPECT_EQ (valueText::parseFrequency ("6.5k"), 6500.0);
 }
