@@ -20,9 +20,16 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
         // The knobs clamp any finite number into range; nothing else may come out.
         require (std::isfinite (value), "typed text gave a non-finite value");
 
-        for (auto format : { valueText::Format::percent, valueText::Format::decibels, valueText::Format::milliseconds,
-                             valueText::Format::kilohertz })
-            require (valueText::format (format, value).isNotEmpty(), "a value has no text");
+        // What a knob then shows: the clamped value, in any of the formats.
+        for (auto id : params::all())
+        {
+            const auto& spec = params::spec (id);
+            const auto shown = juce::jlimit ((double) spec.min, (double) spec.max, value);
+
+            for (auto format : { valueText::Format::percent, valueText::Format::decibels,
+                                 valueText::Format::milliseconds, valueText::Format::kilohertz })
+                require (valueText::format (format, shown).isNotEmpty(), "a value has no text");
+        }
     }
     return 0;
 }
