@@ -12,12 +12,15 @@
     refers to itself recurses until the stack overflows, a few nested ones
     grow exponentially, and an external one reads any file named in it. The
     parser, and every tree operation after it, also recurse once per level of
-    element nesting, so a deeply nested document overflows the stack. Such
-    documents are refused before they reach the parser. */
+    element nesting, so a deeply nested document overflows the stack; it loops
+    for ever on a processing instruction before text inside an element; and it
+    reads past the end of damaged UTF-8. Such documents are refused before
+    they reach the parser. */
 namespace stateXml
 {
 /** The document element of `text`, or nullptr when it does not parse,
-    carries a document type declaration or nests elements absurdly deep. */
+    carries a document type declaration or a processing instruction after the
+    XML declaration, or nests elements absurdly deep. */
 std::unique_ptr<juce::XmlElement> parse (const juce::String& text);
 
 /** The XML of a host state blob ("VC2!", a 32-bit little-endian text length,
