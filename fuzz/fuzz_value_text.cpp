@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
         // What a knob then shows: the clamped value, in any of the formats.
         for (auto id : params::all())
         {
-            const auto& spec = params::spec (id);
-            const auto shown = juce::jlimit ((double) spec.min, (double) spec.max, value);
+            const auto& info = params::info (id);
+            const auto shown = juce::jlimit ((double) info.min, (double) info.max, value);
 
             for (auto format : { valueText::Format::percent, valueText::Format::decibels,
                                  valueText::Format::milliseconds, valueText::Format::kilohertz })

@@ -25,9 +25,9 @@ constexpr std::array<Param, numParams> order { Param::power,  Param::amount,    
 
 namespace params
 {
-const ParamSpec& spec (Param p) { return table[(size_t) p]; }
+const ParamSpec& info (Param p) { return table[(size_t) p]; }
 
-juce::String id (Param p) { return spec (p).id; }
+juce::String id (Param p) { return info (p).id; }
 
 Param fromIndex (int hostIndex) { return order[(size_t) hostIndex]; }
 
@@ -35,7 +35,7 @@ const std::array<Param, numParams>& all() { return order; }
 
 juce::NormalisableRange<float> range (Param p)
 {
-    const auto& s = spec (p);
+    const auto& s = info (p);
     return { s.min, s.max, s.interval, s.skew };
 }
 
@@ -45,7 +45,7 @@ juce::AudioProcessorValueTreeState::ParameterLayout createLayout()
 
     for (auto p : order)
     {
-        const auto& s = spec (p);
+        const auto& s = info (p);
         const juce::ParameterID pid { s.id, 1 };
 
         if (s.isSwitch)

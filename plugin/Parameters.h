@@ -5,7 +5,7 @@
 #include <array>
 
 /** The ten host parameters, in host order. Each is described once in the table
-    behind `spec()`; code names a parameter by this enum and never retypes its ID. */
+    behind `info()`; code names a parameter by this enum and never retypes its ID. */
 enum class Param
 {
     power,
@@ -33,7 +33,7 @@ struct ParamSpec
 
 namespace params
 {
-const ParamSpec& spec (Param p);
+const ParamSpec& info (Param p);
 juce::String id (Param p);
 Param fromIndex (int hostIndex);
 const std::array<Param, numParams>& all();

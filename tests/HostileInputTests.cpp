@@ -109,7 +109,7 @@ TEST (HostileInput, NonFiniteNumbersFallBack)
 
     const auto value = [&] (Param p) { return proc.parameters.getRawParameterValue (params::id (p))->load(); };
     for (auto p : { Param::threshold, Param::release, Param::amount })
-        EXPECT_EQ (value (p), params::spec (p).defaultValue) << params::id (p);
+        EXPECT_EQ (value (p), params::info (p).defaultValue) << params::id (p);
     EXPECT_EQ (value (Param::focus), 12.0f);
     EXPECT_TRUE (parametersInRange (proc));
 

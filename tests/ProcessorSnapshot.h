@@ -67,7 +67,7 @@ inline bool parametersInRange (ZeriZaRirodAudioProcessor& p)
 {
     for (auto id : params::all())
     {
-        const auto& s = params::spec (id);
+        const auto& s = params::info (id);
         const float v = p.parameters.getRawParameterValue (params::id (id))->load();
 
         if (! std::isfinite (v) || v < s.min || v > s.max)

@@ -450,7 +450,7 @@ TEST (SignalPath, MatchesLiteralFormulasUnderRandomAutomation)
     {
         for (auto p : params::all())
         {
-            const bool isSwitch = params::spec (p).isSwitch;
+            const bool isSwitch = params::info (p).isSwitch;
             if (rng.nextFloat() < (isSwitch ? 0.02f : 0.3f))
             {
                 auto* param = h.processor->parameters.getParameter (params::id (p));

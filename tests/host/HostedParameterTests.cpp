@@ -50,7 +50,7 @@ TEST_P (HostedParameters, NameParametersAndTextsAtDefault)
     {
         const auto& hp = hosted::param (*instance, row.param);
         SCOPED_TRACE (params::id (row.param));
-        EXPECT_EQ (hp.getName (100), params::spec (row.param).name);
+        EXPECT_EQ (hp.getName (100), params::info (row.param).name);
         EXPECT_EQ (hp.getCurrentValueAsText(), GetParam() == HostedFormat::vst3 ? row.vst3 : row.lv2);
         EXPECT_EQ (hp.getText (hp.getDefaultValue(), 100), hp.getCurrentValueAsText());
     }
@@ -64,7 +64,7 @@ TEST_P (HostedParameters, TextAcrossEachRange)
 
     for (const auto p : params::all())
     {
-        const auto& s = params::spec (p);
+        const auto& s = params::info (p);
         auto& hp = hosted::param (*instance, p);
         auto& ref = *reference.parameters.getParameter (params::id (p));
 

@@ -57,7 +57,7 @@ inline juce::AudioProcessorParameter& param (juce::AudioPluginInstance& instance
 /** A value as a user types it into a host's generic controls. */
 inline juce::String typedText (Param p, float real)
 {
-    if (params::spec (p).isSwitch)
+    if (params::info (p).isSwitch)
         return real >= 0.5f ? "On" : "Off";
 
     return juce::String (real);
@@ -74,7 +74,7 @@ inline void setHosted (juce::AudioPluginInstance& instance, Param p, float real)
 /** A random value on the parameter's own grid, so every path lands on it exactly. */
 inline float gridValue (Param p, juce::Random& rng)
 {
-    const auto& s = params::spec (p);
+    const auto& s = params::info (p);
 
     if (s.isSwitch)
         return rng.nextFloat() < (p == Param::power ? 0.8f : 0.3f) ? 1.0f : 0.0f;

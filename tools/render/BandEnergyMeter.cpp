@@ -10,12 +10,12 @@ BandEnergyMeter::BandEnergyMeter (double sampleRate, int numChannels, float band
     low = juce::jmin (bandLowHz, limit);
     high = bandHasTop ? bandHighHz : (float) (0.5 * sampleRate);
 
-    const juce::dsp::ProcessSpec spec{ sampleRate, 1, (juce::uint32) numChannels };
+    const juce::dsp::ProcessSpec processSpec{ sampleRate, 1, (juce::uint32) numChannels };
     const auto setUp = [&] (auto& filter, auto type, float cutoff)
     {
         filter.setType (type);
         filter.setCutoffFrequency (juce::jmin (cutoff, limit));
-        filter.prepare (spec);
+        filter.prepare (processSpec);
     };
 
     using Type = juce::dsp::LinkwitzRileyFilterType;

@@ -51,7 +51,7 @@ bool parseNumber (const juce::String& text, double& result)
 
 juce::String rangeText (Param p)
 {
-    const auto& s = params::spec (p);
+    const auto& s = params::info (p);
     if (s.isSwitch)
         return "0 or 1";
 
@@ -60,7 +60,7 @@ juce::String rangeText (Param p)
 
 juce::String checkParameterValue (Param p, const juce::String& text, float& value)
 {
-    const auto& s = params::spec (p);
+    const auto& s = params::info (p);
     const auto option = "--" + params::id (p);
     double v = 0;
 
@@ -207,7 +207,7 @@ juce::String RenderOptions::usage()
 
     for (auto p : params::all())
     {
-        const auto& s = params::spec (p);
+        const auto& s = params::info (p);
         text << "  --" << juce::String (s.id).paddedRight (' ', 11) << juce::String (s.name).paddedRight (' ', 16)
              << rangeText (p) << " [" << formatNumber (s.defaultValue) << "]\n";
     }
