@@ -4,6 +4,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
+
+// libFuzzer's entry point, declared once for every target.
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size);
 
 namespace fuzzchecks
 {
@@ -15,6 +20,19 @@ inline void require (bool condition, const char* what)
         std::fprintf (stderr, "invariant broken: %s\n", what);
         std::abort();
     }
+}
+
+/** The input as text someone typed: a juce::String always holds valid UTF-8,
+    so other bytes never reach the code under test and are skipped. */
+inline std::optional<juce::String> typedText (const uint8_t* data, size_t size)
+{
+    const auto* text = reinterpret_cast<const char*> (data);
+    const auto length = (int) strnlen (text, size);
+
+    if (! juce::CharPointer_UTF8::isValidString (text, length))
+        return std::nullopt;
+
+    return juce::String::fromUTF8 (text, length);
 }
 
 /** After an accepted input: every parameter in range, a usable saved size,

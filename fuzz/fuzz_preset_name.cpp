@@ -6,14 +6,12 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     using namespace fuzzchecks;
 
-    // A typed name reaches us as a juce::String, which always holds valid UTF-8.
-    const auto* text = reinterpret_cast<const char*> (data);
-    const auto length = (int) strnlen (text, size);
+    const auto input = typedText (data, size);
 
-    if (! juce::CharPointer_UTF8::isValidString (text, length))
+    if (! input)
         return 0;
 
-    const auto name = juce::String::fromUTF8 (text, length);
+    const auto& name = *input;
     const PresetManager store { AppInfo() };
     const auto dir = store.getPresetDirectory();
     const auto file = store.getPresetFile (name);

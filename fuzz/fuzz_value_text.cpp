@@ -6,14 +6,12 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     using namespace fuzzchecks;
 
-    // Typed text reaches us as a juce::String, which always holds valid UTF-8.
-    const auto* text = reinterpret_cast<const char*> (data);
-    const auto length = (int) strnlen (text, size);
+    const auto input = typedText (data, size);
 
-    if (! juce::CharPointer_UTF8::isValidString (text, length))
+    if (! input)
         return 0;
 
-    const auto typed = juce::String::fromUTF8 (text, length);
+    const auto& typed = *input;
 
     for (const auto value : { valueText::parseDigits (typed), valueText::parseFrequency (typed) })
     {
