@@ -81,13 +81,13 @@ public:
     double currentSampleRate = 44100.0;
     std::atomic<float> gainReductionDb { 0.0f };
     std::atomic<bool> savedWindowSizeSet { false };
+    std::atomic<float> savedWindowWidth { 980.0f };
+    std::atomic<float> savedWindowHeight { 620.0f };
 
     /** Odd while a whole state is being replaced, even otherwise; changes only
         under the callback lock. Whoever holds that lock can tell which state a
         block is processed with, and that none is half applied. */
     std::atomic<uint32_t> stateGeneration { 0 };
-    std::atomic<float> savedWindowWidth { 980.0f };
-    std::atomic<float> savedWindowHeight { 620.0f };
 
 private:
     DeEsser::Targets readTargets() const noexcept;
