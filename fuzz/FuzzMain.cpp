@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+extern "C" int LLVMFuzzerInitialize (int*, char***);
+
 // libFuzzer supplies main(); this runs once before the first input.
 extern "C" int LLVMFuzzerInitialize (int*, char***)
 {

@@ -406,7 +406,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
 {
     // Each smoother's value per sample; while none ramps, its target stands for all.
     constexpr int length = steady ? 1 : maxChunk;
-    alignas (32) float v[numSmoothers][length];
+    alignas (32) float v[numSmoothers][(size_t) length];
     bool moving[numSmoothers] = {};
 
     if constexpr (steady)
@@ -451,7 +451,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
 
     // Coefficients: per sample while their inputs ramp, otherwise from a
     // cache refreshed only when the inputs moved.
-    Coefficients coefficients[length];
+    Coefficients coefficients[(size_t) length];
     coefficients[0] = steadyCoefficients (value (frequencyS, 0), value (focusS, 0), value (attackS, 0),
                                           value (releaseS, 0), value (amountS, 0));
     if constexpr (! steady)

@@ -248,8 +248,8 @@ TEST_F (PresetStore, DeleteAndRenameResultsAndRecord)
 {
     enum Kind
     {
-        remove,
-        rename
+        deleting,
+        renaming
     };
     struct Case
     {
@@ -263,24 +263,24 @@ TEST_F (PresetStore, DeleteAndRenameResultsAndRecord)
         const char* files;
     };
     const Case cases[] = {
-        { "delete the current preset", remove, "Alpha", "", "Alpha", true, "Presets", "Beta.xml heavy.xml" },
-        { "delete another preset", remove, "Beta", "", "Alpha", true, "Alpha *", "Alpha.xml heavy.xml" },
-        { "delete compares the record ignoring case", remove, "heavy", "", "Heavy", true, "Presets",
+        { "delete the current preset", deleting, "Alpha", "", "Alpha", true, "Presets", "Beta.xml heavy.xml" },
+        { "delete another preset", deleting, "Beta", "", "Alpha", true, "Alpha *", "Alpha.xml heavy.xml" },
+        { "delete compares the record ignoring case", deleting, "heavy", "", "Heavy", true, "Presets",
           "Alpha.xml Beta.xml" },
-        { "delete through the listed name", remove, "Beta", "", "Beta!", true, "Presets", "Alpha.xml heavy.xml" },
-        { "delete a missing preset", remove, "Gamma", "", "Alpha", false, "Alpha *",
+        { "delete through the listed name", deleting, "Beta", "", "Beta!", true, "Presets", "Alpha.xml heavy.xml" },
+        { "delete a missing preset", deleting, "Gamma", "", "Alpha", false, "Alpha *",
           "Alpha.xml Beta.xml heavy.xml" },
-        { "rename the current preset", rename, "Alpha", "Gamma: 3", "Alpha", true, "Gamma: 3 *",
+        { "rename the current preset", renaming, "Alpha", "Gamma: 3", "Alpha", true, "Gamma: 3 *",
           "Beta.xml Gamma 3.xml heavy.xml" },
-        { "rename another preset", rename, "Beta", "Gamma", "Alpha", true, "Alpha *",
+        { "rename another preset", renaming, "Beta", "Gamma", "Alpha", true, "Alpha *",
           "Alpha.xml Gamma.xml heavy.xml" },
-        { "rename onto an existing preset", rename, "Alpha", "Beta", "Alpha", false, "Alpha *",
+        { "rename onto an existing preset", renaming, "Alpha", "Beta", "Alpha", false, "Alpha *",
           "Alpha.xml Beta.xml heavy.xml" },
-        { "rename onto the same file", rename, "Alpha", "Alpha!", "Alpha", false, "Alpha *",
+        { "rename onto the same file", renaming, "Alpha", "Alpha!", "Alpha", false, "Alpha *",
           "Alpha.xml Beta.xml heavy.xml" },
-        { "rename to a blank name", rename, "Alpha", "   ", "Alpha", false, "Alpha *",
+        { "rename to a blank name", renaming, "Alpha", "   ", "Alpha", false, "Alpha *",
           "Alpha.xml Beta.xml heavy.xml" },
-        { "rename a missing preset", rename, "Gamma", "Delta", "Alpha", false, "Alpha *",
+        { "rename a missing preset", renaming, "Gamma", "Delta", "Alpha", false, "Alpha *",
           "Alpha.xml Beta.xml heavy.xml" },
     };
 
@@ -293,7 +293,7 @@ TEST_F (PresetStore, DeleteAndRenameResultsAndRecord)
         p.setCurrentPresetInfo (c.current, true, true);
         const auto valuesBefore = Snapshot::of (p).values;
 
-        const bool result = c.kind == remove ? p.deleteUserPreset (c.from) : p.renameUserPreset (c.from, c.to);
+        const bool result = c.kind == deleting ? p.deleteUserPreset (c.from) : p.renameUserPreset (c.from, c.to);
 
         EXPECT_EQ (result, c.result);
         EXPECT_EQ (p.getCurrentPresetDisplayName(), c.display);

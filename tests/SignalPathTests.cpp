@@ -540,9 +540,13 @@ TEST (SignalPath, RecoversFromNonFiniteInput)
             for (int i = 0; i < clean.getNumSamples(); ++i)
             {
                 if (i < badAt)
+                {
                     ASSERT_EQ (hit.getSample (ch, i), unhit.getSample (ch, i)) << ch << " " << i;
+                }
                 else if (i > badAt)
+                {
                     ASSERT_TRUE (std::isfinite (hit.getSample (ch, i))) << ch << " " << i;
+                }
             }
 
         // The cleared memories settle back onto the undisturbed path.

@@ -67,7 +67,7 @@ TEST (State, FreshBlobLayout)
     EXPECT_EQ (xml->getStringAttribute ("uiSavedWindowHeight"), "620.0");
     EXPECT_EQ (xml->getStringAttribute ("uiSavedWindowSizeSet"), "0");
     EXPECT_EQ (xml->getNumChildElements(), 10);
-    forEachXmlChildElementWithTagName (*xml, child, "PARAM")
+    for (auto* child : xml->getChildWithTagNameIterator ("PARAM"))
         EXPECT_TRUE (child->hasAttribute ("id") && child->hasAttribute ("value"));
 
     // The live parameter state gains no ui properties from saving.

@@ -43,8 +43,10 @@ TEST_P (HostedParameters, NameParametersAndTextsAtDefault)
     // VST3 hosts see our order; LV2 patch parameters carry none, and hosts
     // find them by URI (the bundle check pins their order in the bundle data).
     if (GetParam() == HostedFormat::vst3)
+    {
         for (int i = 0; i < numParams; ++i)
             EXPECT_EQ (&hosted::param (*instance, params::fromIndex (i)), list[i]) << "host index " << i;
+    }
 
     for (const auto& row : defaultTexts)
     {

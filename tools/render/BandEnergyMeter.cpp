@@ -32,12 +32,12 @@ void BandEnergyMeter::add (const juce::AudioBuffer<float>& audio, int numSamples
 
         for (int i = 0; i < numSamples; ++i)
         {
-            const auto low = below.processSample (ch, x[i]);
+            const auto underBand = below.processSample (ch, x[i]);
             auto band = bandHighPass.processSample (ch, x[i]);
             if (bandHasTop)
                 band = bandLowPass.processSample (ch, band);
 
-            belowSum += (double) low * low;
+            belowSum += (double) underBand * underBand;
             bandSum += (double) band * band;
         }
     }

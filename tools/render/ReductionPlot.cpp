@@ -121,7 +121,7 @@ juce::Image ReductionPlot::draw (const juce::String& title, float fullScaleDb) c
     const double ampStep = niceStep (juce::jmax (0.01f, peak), 3);
     const double ampTop = ampStep * std::ceil (juce::jmax (0.01f, peak) * 1.02 / ampStep);
     const auto yOfAmp = [&] (double a)
-    { return (float) wave.getCentreY() - (float) (a / ampTop) * wave.getHeight() * 0.5f; };
+    { return (float) wave.getCentreY() - (float) (a / ampTop) * (float) wave.getHeight() * 0.5f; };
 
     for (double a = -ampTop; a <= ampTop + 1e-9; a += ampStep)
     {
