@@ -1,8 +1,11 @@
 #include "plugin/DeEsser.h"
 
+#include "plugin/VectorMath.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #if defined(__SSE2__)
     #include <immintrin.h>
@@ -10,260 +13,153 @@
 
 // Every value below is computed with exactly the operations, in exactly the
 // order, of the straightforward per-sample formulas; the speed comes only
-// from not computing what cannot have changed and from keeping the serial
-// recurrences (filters, envelope) apart from the work that can run in
-// parallel over a stretch of samples.
+// from not computing what cannot have changed, from computing four samples'
+// coefficients and gains at once, and from keeping the serial recurrences
+// (filters, envelope) apart from the work that can run in parallel.
 
 namespace
 {
+using vecmath::Float4;
+
+constexpr int maxStretch = 128;
+using vecmath::maximum;
+using vecmath::minimum;
+
 constexpr float twoPi = 6.283185307179586f;
 
-/** v below lo gives lo, otherwise at most hi: the lower bound is tested
-    first. Written as max then min (exactly the same for lo <= hi, which holds
-    wherever it is used) so that it compiles to two instructions, not branches. */
-inline float limit (float lo, float hi, float v) noexcept { return std::min (std::max (v, lo), hi); }
+// The formulas are written once for F = float or Float4 (four samples in
+// lanes): the same operations either way, so results agree to the bit. D is
+// the double vector the exponentials of four lanes are computed in.
 
-inline float pow10f (float x) noexcept { return std::pow (10.0f, x); }
-
-inline float limitCutoff (float fc) noexcept { return limit (20.0f, 20000.0f, fc); }
-
-inline float highPassCoefficient (float fc, float oneOverFs) noexcept
+template <typename D, typename F>
+VECMATH_INLINE F exponential (F x) noexcept
 {
-    const float rc = 1.0f / (twoPi * limitCutoff (fc));
+    if constexpr (std::is_same_v<F, float>)
+        return vecmath::exp (x);
+    else
+        return vecmath::exp<D> (x);
+}
+
+template <typename D, typename F>
+VECMATH_INLINE F powerOfTwo (F x) noexcept
+{
+    if constexpr (std::is_same_v<F, float>)
+        return vecmath::exp2 (x);
+    else
+        return vecmath::exp2<D> (x);
+}
+
+/** v below lo gives lo, otherwise at most hi: the lower bound is tested
+    first (max then min: the same for lo <= hi, which holds wherever it is used). */
+template <typename F, typename Lo, typename Hi>
+VECMATH_INLINE F limit (Lo lo, Hi hi, F v) noexcept
+{
+    return minimum (maximum (v, F {} + lo), F {} + hi);
+}
+
+template <typename F>
+VECMATH_INLINE F limitCutoff (F fc) noexcept
+{
+    return limit (20.0f, 20000.0f, fc);
+}
+
+template <typename F>
+VECMATH_INLINE F highPassCoefficient (F fc, float oneOverFs) noexcept
+{
+    const F rc = 1.0f / (twoPi * limitCutoff (fc));
     return limit (0.0005f, 0.9995f, rc / (rc + oneOverFs));
 }
 
-inline float lowPassCoefficient (float fc, float fs) noexcept
+template <typename D, typename F>
+VECMATH_INLINE F lowPassCoefficient (F fc, float fs) noexcept
 {
-    return limit (0.0005f, 0.99f, 1.0f - std::exp (-twoPi * limitCutoff (fc) / fs));
+    return limit (0.0005f, 0.99f, 1.0f - exponential<D> (-twoPi * limitCutoff (fc) / fs));
 }
 
 /** Envelope coefficient for a time in ms, with a floor in seconds. */
-inline float envelopeCoefficient (float ms, float floorSeconds, float fs) noexcept
+template <typename D = vecmath::Double2, typename F>
+VECMATH_INLINE F envelopeCoefficient (F ms, float floorSeconds, float fs) noexcept
 {
-    return std::exp (-1.0f / (std::max (0.001f * ms, floorSeconds) * fs));
+    return exponential<D> (-1.0f / (maximum (0.001f * ms, F {} + floorSeconds) * fs));
 }
 
 /** Threshold level (linear) for a threshold in dB. */
 inline float thresholdToLevel (float dB) noexcept
 {
-    const float t = dB > -100.0f ? pow10f (0.05f * dB) : 0.0f;
+    const float t = dB > -100.0f ? vecmath::pow10 (0.05f * dB) : 0.0f;
     return std::max (t, 0.0001f);
+}
+
+inline Float4 thresholdToLevel (Float4 dB) noexcept
+{
+    const Float4 t = vecmath::select (dB > -100.0f, vecmath::pow10 (0.05f * dB), vecmath::splat (0.0f));
+    return maximum (t, vecmath::splat (0.0001f));
 }
 
 /** Reduction in dB for an envelope's excess over the threshold level,
     over = env / t - 1; a = Amount / 100. */
-inline float reductionDb (float over, float a, float rangeDb) noexcept
+inline Float4 reductionDb (Float4 over, Float4 a, Float4 rangeDb) noexcept
 {
-    const float red = std::pow (std::max (over, 0.0f), 0.52f) * (2.8f + 57.2f * a);
-    return red < 0.0f ? 0.0f : std::min (red, rangeDb);
+    const Float4 red = vecmath::pow (maximum (over, vecmath::splat (0.0f)), 0.52f) * (2.8f + 57.2f * a);
+    return vecmath::select (red < 0.0f, vecmath::splat (0.0f), minimum (red, rangeDb));
 }
 
-inline float gainFor (float reductionDb) noexcept
+template <typename F>
+inline F gainFor (F reductionDb) noexcept
 {
-    return reductionDb < 100.0f ? pow10f (-0.05f * reductionDb) : 0.0f;
+    if constexpr (std::is_same_v<F, float>)
+        return reductionDb < 100.0f ? vecmath::pow10 (-0.05f * reductionDb) : 0.0f;
+    else
+        return vecmath::select (reductionDb < 100.0f, vecmath::pow10 (-0.05f * reductionDb), vecmath::splat (0.0f));
 }
 
+template <typename F>
+struct BandEdges
+{
+    F low, high, mid, top;
+};
+
+template <typename D = vecmath::Double2, typename F>
+VECMATH_INLINE BandEdges<F> bandEdges (F frequency, F f) noexcept
+{
+    const F r = powerOfTwo<D> (0.5f * (2.6f - 2.15f * f));
+
+    // Each limit tests its lower bound first; every lower bound here lies below its upper bound.
+    const F low = limit (1500.0f, 15000.0f, frequency / r);
+    const F high = limit (low + 250.0f, 18000.0f, frequency * r);
+    const F mid = limit (low + 120.0f, maximum (high - 350.0f, low + 170.0f), low + (0.5f + 0.14f * f) * (high - low));
+    const F top = limit (mid + 500.0f, 18500.0f, high);
+    return { low, high, mid, top };
+}
+
+template <typename F>
 struct BandCoefficients
 {
-    float hpA, lpA, hpB, lpB;
+    F hpA, lpA, hpB, lpB;
 };
 
 /** Band edges and their filter coefficients. */
-inline BandCoefficients bandCoefficients (float F, float focusPercent, float fs) noexcept
+template <typename D = vecmath::Double2, typename F>
+VECMATH_INLINE BandCoefficients<F> bandCoefficients (F frequency, F focusPercent, float fs) noexcept
 {
     const float oneOverFs = 1.0f / fs;
-    const auto b = DeEsser::bandEdges (F, 0.01f * focusPercent);
-    return { highPassCoefficient (b.low, oneOverFs), lowPassCoefficient (b.high, fs),
-             highPassCoefficient (b.mid, oneOverFs), lowPassCoefficient (b.top, fs) };
+    const auto b = bandEdges<D> (frequency, 0.01f * focusPercent);
+    const F lpA = lowPassCoefficient<D> (b.high, fs);
+    // Band B's top usually coincides with band A's high edge.
+    F lpB;
+    if constexpr (std::is_same_v<F, float>)
+        lpB = b.top == b.high ? lpA : lowPassCoefficient<D> (b.top, fs);
+    else
+        lpB = vecmath::all (b.top == b.high) ? lpA : lowPassCoefficient<D> (b.top, fs);
+    return { highPassCoefficient (b.low, oneOverFs), lpA, highPassCoefficient (b.mid, oneOverFs), lpB };
 }
 
-/** The envelope follower's state and step env = env * c + d * (1 - c), with
-    c the attack coefficient when d > env and the release one otherwise.
-    Which applies flips unpredictably from sample to sample, so on SSE both
-    outcomes are computed alongside the comparison and one is picked by a bit
-    select in vector registers: no branch misprediction, and the serial chain
-    is one multiply, one add and the select. */
-#if defined(__SSE2__)
-class Envelope
-{
-public:
-    explicit Envelope (float value) noexcept : e (_mm_set1_ps (value)) {}
-
-    float step (float d, float ca, float oneMinusCa, float cr, float oneMinusCr) noexcept
-    {
-        const __m128 x = _mm_set1_ps (d);
-        const __m128 attack = _mm_cmplt_ps (e, x);
-        const auto next = [this, x] (float c, float oneMinusC) {
-            return _mm_add_ps (_mm_mul_ps (e, _mm_set1_ps (c)), _mm_mul_ps (x, _mm_set1_ps (oneMinusC)));
-        };
-        const __m128 ifAttack = next (ca, oneMinusCa), ifRelease = next (cr, oneMinusCr);
-        e = _mm_or_ps (_mm_and_ps (attack, ifAttack), _mm_andnot_ps (attack, ifRelease));
-        return _mm_cvtss_f32 (e);
-    }
-
-    float value() const noexcept { return _mm_cvtss_f32 (e); }
-
-private:
-    __m128 e;
-};
-/** Both bands' filters for up to two channels, one sample at a time: the
-    four high-pass and four low-pass recurrences of a stereo pair run side by
-    side in one vector (lanes A0, B0, A1, B1), which keeps the serial part
-    short. Memory is any pair of channel states with the members of
-    DeEsser's filter memory. */
-template <int numChannels>
-class FilterBank
-{
-public:
-    template <typename Memory>
-    explicit FilterBank (const Memory& m) noexcept
-        : hpOut (_mm_setr_ps (m[0].hpAOut, m[0].hpBOut, m[1].hpAOut, m[1].hpBOut)),
-          hpIn (_mm_setr_ps (m[0].hpAIn, m[0].hpBIn, m[1].hpAIn, m[1].hpBIn)),
-          lp (_mm_setr_ps (m[0].lpA, m[0].lpB, m[1].lpA, m[1].lpB))
-    {
-    }
-
-    template <typename Memory>
-    void store (Memory& m) const noexcept
-    {
-        alignas (16) float o[4], i[4], l[4];
-        _mm_store_ps (o, hpOut);
-        _mm_store_ps (i, hpIn);
-        _mm_store_ps (l, lp);
-        for (int c = 0; c < numChannels; ++c)
-        {
-            m[(size_t) c].hpAOut = o[2 * c];
-            m[(size_t) c].hpBOut = o[2 * c + 1];
-            m[(size_t) c].hpAIn = i[2 * c];
-            m[(size_t) c].hpBIn = i[2 * c + 1];
-            m[(size_t) c].lpA = l[2 * c];
-            m[(size_t) c].lpB = l[2 * c + 1];
-        }
-    }
-
-    /** Filters one input sample per channel; writes each channel's band A and
-        returns the detector magnitudes DA and DB through the references.
-        hpPair and lpPair point at the (A, B) coefficient pairs. */
-    void step (const float* x, const float* hpPair, const float* lpPair, float* A, float& DA, float& DB) noexcept
-    {
-        const __m128 in = numChannels == 2 ? _mm_setr_ps (x[0], x[0], x[1], x[1]) : _mm_set1_ps (x[0]);
-        const __m128 hp = pair (hpPair), lpc = pair (lpPair);
-
-        const __m128 h = _mm_mul_ps (hp, _mm_sub_ps (_mm_add_ps (hpOut, in), hpIn));
-        hpOut = h;
-        hpIn = in;
-        lp = _mm_add_ps (lp, _mm_mul_ps (lpc, _mm_sub_ps (h, lp)));
-
-        const __m128 magnitude = _mm_andnot_ps (_mm_set1_ps (-0.0f), lp);
-        A[0] = _mm_cvtss_f32 (lp);
-
-        if constexpr (numChannels == 2)
-        {
-            const __m128 sum = _mm_add_ps (magnitude, _mm_movehl_ps (magnitude, magnitude));
-            DA = _mm_cvtss_f32 (sum) / 2.0f;
-            DB = _mm_cvtss_f32 (_mm_shuffle_ps (sum, sum, 1)) / 2.0f;
-            A[1] = _mm_cvtss_f32 (_mm_movehl_ps (lp, lp));
-        }
-        else
-        {
-            DA = _mm_cvtss_f32 (magnitude);
-            DB = _mm_cvtss_f32 (_mm_shuffle_ps (magnitude, magnitude, 1));
-        }
-    }
-
-private:
-    static __m128 pair (const float* p) noexcept
-    {
-        const __m128 low = _mm_castsi128_ps (_mm_loadl_epi64 (reinterpret_cast<const __m128i*> (p)));
-        return _mm_movelh_ps (low, low);
-    }
-
-    __m128 hpOut, hpIn, lp;
-};
-
-#else
-class Envelope
-{
-public:
-    explicit Envelope (float value) noexcept : e (value) {}
-
-    float step (float d, float ca, float oneMinusCa, float cr, float oneMinusCr) noexcept
-    {
-        const bool attack = d > e;
-        e = e * (attack ? ca : cr) + d * (attack ? oneMinusCa : oneMinusCr);
-        return e;
-    }
-
-    float value() const noexcept { return e; }
-
-private:
-    float e;
-};
-
-template <int numChannels>
-class FilterBank
-{
-public:
-    template <typename Memory>
-    explicit FilterBank (const Memory& m) noexcept
-    {
-        for (int c = 0; c < 2; ++c)
-            state[c] = { m[(size_t) c].hpAOut, m[(size_t) c].hpAIn, m[(size_t) c].lpA,
-                         m[(size_t) c].hpBOut, m[(size_t) c].hpBIn, m[(size_t) c].lpB };
-    }
-
-    template <typename Memory>
-    void store (Memory& m) const noexcept
-    {
-        for (int c = 0; c < numChannels; ++c)
-        {
-            const auto& s = state[c];
-            m[(size_t) c] = { s.hpAOut, s.hpAIn, s.lpA, s.hpBOut, s.hpBIn, s.lpB };
-        }
-    }
-
-    void step (const float* x, const float* hpPair, const float* lpPair, float* A, float& DA, float& DB) noexcept
-    {
-        float B[2] = {};
-        for (int c = 0; c < numChannels; ++c)
-        {
-            auto& m = state[c];
-            const float hA = hpPair[0] * (m.hpAOut + x[c] - m.hpAIn);
-            m.hpAOut = hA;
-            m.hpAIn = x[c];
-            m.lpA = m.lpA + lpPair[0] * (hA - m.lpA);
-
-            const float hB = hpPair[1] * (m.hpBOut + x[c] - m.hpBIn);
-            m.hpBOut = hB;
-            m.hpBIn = x[c];
-            m.lpB = m.lpB + lpPair[1] * (hB - m.lpB);
-
-            A[c] = m.lpA;
-            B[c] = m.lpB;
-        }
-
-        if constexpr (numChannels == 2)
-        {
-            DA = (std::abs (A[0]) + std::abs (A[1])) / 2.0f;
-            DB = (std::abs (B[0]) + std::abs (B[1])) / 2.0f;
-        }
-        else
-        {
-            DA = std::abs (A[0]);
-            DB = std::abs (B[0]);
-        }
-    }
-
-private:
-    struct State
-    {
-        float hpAOut, hpAIn, lpA, hpBOut, hpBIn, lpB;
-    };
-    State state[2];
-};
-
-#endif
+/** The detector's weight on band A and the factor on band B's weight.
+    DA and DB are averages of two channels' magnitudes for stereo: halving
+    a sum and then weighting it equals weighting it by half the weight (both
+    are exact scalings by 2), so stereo uses halved weights on the sums. */
+constexpr float bandAWeight (int numChannels) { return numChannels == 2 ? 0.225f : 0.45f; }
+constexpr float bandBWeightScale (int numChannels) { return numChannels == 2 ? 0.5f : 1.0f; }
 
 inline bool isFinite (float x) noexcept { return std::abs (x) <= 3.402823466e38f; }
 
@@ -286,17 +182,10 @@ bool allFinite (float* const* channels, int numChannels, int offset, int numSamp
 }
 } // namespace
 
-DeEsser::Bands DeEsser::bandEdges (float F, float f) noexcept
+DeEsser::Bands DeEsser::bandEdges (float frequency, float f) noexcept
 {
-    const float r = std::exp2 (0.5f * (2.6f - 2.15f * f));
-
-    // Each limit tests its lower bound first; every lower bound here lies below its upper bound.
-    const float low = limit (1500.0f, 15000.0f, F / r);
-    const float high = limit (low + 250.0f, 18000.0f, F * r);
-    const float mid = limit (low + 120.0f, std::max (high - 350.0f, low + 170.0f),
-                             low + (0.5f + 0.14f * f) * (high - low));
-    const float top = limit (mid + 500.0f, 18500.0f, high);
-    return { low, high, mid, top };
+    const auto b = ::bandEdges (frequency, f);
+    return { b.low, b.high, b.mid, b.top };
 }
 
 void DeEsser::prepare (double sampleRate)
@@ -337,8 +226,8 @@ float DeEsser::process (float* const* channels, int numChannels, int numSamples,
     for (int offset = 0; offset < numSamples; offset += maxChunk)
     {
         const int n = std::min (maxChunk, numSamples - offset);
-        const auto run = [&] (int start, int count) {
-            bool steady = true;
+        const auto run = [&] (int start, int count, bool finite) {
+            bool steady = finite;
             for (auto& sm : smoothers)
                 steady = steady && ! sm.isRamping();
             switch (nCh * 2 + (steady ? 1 : 0))
@@ -354,59 +243,307 @@ float DeEsser::process (float* const* channels, int numChannels, int numSamples,
 
         if (allFinite (channels, nCh, offset, n))
         {
-            peak = std::max (peak, run (offset, n));
+            peak = std::max (peak, run (offset, n, true));
         }
         else
         {
             // One sample at a time, so a bad sample's state is cleared before the next one.
             for (int i = 0; i < n; ++i)
-                peak = std::max (peak, run (offset + i, 1));
+                peak = std::max (peak, run (offset + i, 1, false));
         }
     }
 
     return peak;
 }
 
-DeEsser::Coefficients DeEsser::steadyCoefficients (float F, float focus, float ta, float tr, float amount) noexcept
+const DeEsser::Coefficients& DeEsser::steadyCoefficients (float F, float focus, float ta, float tr, float amount,
+                                                          int numChannels) noexcept
 {
+    auto& k = cache.coefficients;
+    const bool layoutChanged = numChannels != cache.numChannels;
+    cache.numChannels = numChannels;
+
     if (! (F == cache.frequency && focus == cache.focus))
     {
         const auto b = bandCoefficients (F, focus, fs);
         cache.frequency = F;
         cache.focus = focus;
-        cache.coefficients.hpA = b.hpA;
-        cache.coefficients.lpA = b.lpA;
-        cache.coefficients.hpB = b.hpB;
-        cache.coefficients.lpB = b.lpB;
+        std::fill (k.hp, k.hp + 2, b.hpA);
+        std::fill (k.hp + 2, k.hp + 4, b.hpB);
+        std::fill (k.lp, k.lp + 2, b.lpA);
+        std::fill (k.lp + 2, k.lp + 4, b.lpB);
     }
     if (! (ta == cache.attack))
     {
         cache.attack = ta;
-        cache.coefficients.ca = envelopeCoefficient (ta, 0.00005f, fs);
-        cache.coefficients.oneMinusCa = 1.0f - cache.coefficients.ca;
+        k.ca = envelopeCoefficient (ta, 0.00005f, fs);
+        k.oneMinusCa = 1.0f - k.ca;
     }
     if (! (tr == cache.release))
     {
         cache.release = tr;
-        cache.coefficients.cr = envelopeCoefficient (tr, 0.001f, fs);
-        cache.coefficients.oneMinusCr = 1.0f - cache.coefficients.cr;
+        k.cr = envelopeCoefficient (tr, 0.001f, fs);
+        k.oneMinusCr = 1.0f - k.cr;
     }
-    if (! (amount == cache.amount))
+    if (! (amount == cache.amount) || layoutChanged)
     {
         const float a = 0.01f * amount;
         cache.amount = amount;
-        cache.coefficients.detectorGain = 1.35f + 1.6f * a;
-        cache.coefficients.bandBWeight = 1.7f + 1.1f * a;
+        k.detectorGain = 1.35f + 1.6f * a;
+        const float weightB = (1.7f + 1.1f * a) * bandBWeightScale (numChannels);
+        k.detectorWeights[0] = bandAWeight (numChannels);
+        k.detectorWeights[1] = 0.0f;
+        k.detectorWeights[2] = weightB;
+        k.detectorWeights[3] = 0.0f;
     }
-    return cache.coefficients;
+    return k;
 }
+
+namespace
+{
+/** Per-sample coefficients of a stretch while parameters ramp, one array per quantity. */
+struct Ramping
+{
+    alignas (16) float hpA[maxStretch], hpB[maxStretch], lpA[maxStretch], lpB[maxStretch];
+    alignas (16) float ca[maxStretch], oneMinusCa[maxStretch], cr[maxStretch], oneMinusCr[maxStretch];
+    alignas (16) float detectorGain[maxStretch], weightB[maxStretch];
+};
+
+/** What the per-sample coefficients of a ramping stretch are made from. */
+struct RampInputs
+{
+    const float *frequency, *focus, *attack, *release, *amount;
+    bool bandsMove, attackMoves, releaseMoves, amountMoves;
+};
+
+template <typename D, int numChannels>
+VECMATH_INLINE void fillRamping (Ramping& ramping, const RampInputs& in, int padded, float fs) noexcept
+{
+    for (int j = 0; j < padded; j += 4)
+    {
+        if (in.bandsMove)
+        {
+            const auto b = bandCoefficients<D> (vecmath::load (in.frequency + j), vecmath::load (in.focus + j), fs);
+            vecmath::store (ramping.hpA + j, b.hpA);
+            vecmath::store (ramping.hpB + j, b.hpB);
+            vecmath::store (ramping.lpA + j, b.lpA);
+            vecmath::store (ramping.lpB + j, b.lpB);
+        }
+        if (in.attackMoves)
+        {
+            const Float4 ca = envelopeCoefficient<D> (vecmath::load (in.attack + j), 0.00005f, fs);
+            vecmath::store (ramping.ca + j, ca);
+            vecmath::store (ramping.oneMinusCa + j, 1.0f - ca);
+        }
+        if (in.releaseMoves)
+        {
+            const Float4 cr = envelopeCoefficient<D> (vecmath::load (in.release + j), 0.001f, fs);
+            vecmath::store (ramping.cr + j, cr);
+            vecmath::store (ramping.oneMinusCr + j, 1.0f - cr);
+        }
+        if (in.amountMoves)
+        {
+            const Float4 a = 0.01f * vecmath::load (in.amount + j);
+            vecmath::store (ramping.detectorGain + j, 1.35f + 1.6f * a);
+            vecmath::store (ramping.weightB + j, (1.7f + 1.1f * a) * bandBWeightScale (numChannels));
+        }
+    }
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    #define ZERI_HAS_AVX2_PATH 1
+/** The same, compiled for AVX2 machines: four doubles per operation. */
+template <int numChannels>
+__attribute__ ((target ("avx2"))) void fillRampingAvx2 (Ramping& ramping, const RampInputs& in, int padded, float fs) noexcept
+{
+    fillRamping<vecmath::Double4, numChannels> (ramping, in, padded, fs);
+}
+
+bool detectAvx2() noexcept
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports ("avx2");
+}
+
+// Decided once when the library loads, never on the audio thread.
+const bool cpuHasAvx2 = detectAvx2();
+#endif
+
+/** The serial part: the eight one-pole filters (band A and B, high- and
+    low-pass, two channels) side by side in one vector, the detector and the
+    linked envelope, one sample after the other. Writes each sample's band A
+    (interleaved for stereo) and envelope. Coefficients come from fixed when
+    steady, from ramping otherwise. */
+template <int numChannels, bool steady, typename Coefficients, typename Memory>
+void runFilters (const float* x0, const float* x1, int n, const Coefficients& fixed, const Ramping& ramping,
+                 Memory& memory, float& envelope, float* bandA, float* env) noexcept
+{
+    const Coefficients* k = &fixed;
+#if defined(__SSE2__)
+    // Lanes A0, A1, B0, B1.
+    __m128 hpOut = _mm_setr_ps (memory[0].hpAOut, memory[1].hpAOut, memory[0].hpBOut, memory[1].hpBOut);
+    __m128 hpIn = _mm_setr_ps (memory[0].hpAIn, memory[1].hpAIn, memory[0].hpBIn, memory[1].hpBIn);
+    __m128 lp = _mm_setr_ps (memory[0].lpA, memory[1].lpA, memory[0].lpB, memory[1].lpB);
+    __m128 e = _mm_set_ss (envelope);
+    const __m128 signBit = _mm_set1_ps (-0.0f);
+
+    __m128 hp = _mm_load_ps (k[0].hp), lpc = _mm_load_ps (k[0].lp), weights = _mm_load_ps (k[0].detectorWeights);
+    __m128 gain = _mm_set_ss (k[0].detectorGain), ca = _mm_set_ss (k[0].ca), oneMinusCa = _mm_set_ss (k[0].oneMinusCa),
+           cr = _mm_set_ss (k[0].cr), oneMinusCr = _mm_set_ss (k[0].oneMinusCr);
+
+    // Filters and detector for one sample; returns d in lane 0.
+    const auto detect = [&] (int j) noexcept {
+        if constexpr (! steady)
+        {
+            // (A, A, B, B) from the two bands' values.
+            const auto pairs = [j] (const float* a, const float* b) noexcept {
+                const __m128 ab = _mm_unpacklo_ps (_mm_load_ss (a + j), _mm_load_ss (b + j));
+                return _mm_unpacklo_ps (ab, ab);
+            };
+            hp = pairs (ramping.hpA, ramping.hpB);
+            lpc = pairs (ramping.lpA, ramping.lpB);
+            weights = _mm_movelh_ps (_mm_set_ss (fixed.detectorWeights[0]), _mm_load_ss (ramping.weightB + j));
+            gain = _mm_load_ss (ramping.detectorGain + j);
+        }
+
+        if constexpr (numChannels == 0)
+        {
+            return _mm_setzero_ps();
+        }
+        else
+        {
+            __m128 in;
+            if constexpr (numChannels == 2)
+            {
+                const __m128 pair = _mm_unpacklo_ps (_mm_load_ss (x0 + j), _mm_load_ss (x1 + j));
+                in = _mm_movelh_ps (pair, pair);
+            }
+            else
+            {
+                in = _mm_load1_ps (x0 + j);
+            }
+
+            const __m128 h = _mm_mul_ps (hp, _mm_sub_ps (_mm_add_ps (hpOut, in), hpIn));
+            hpOut = h;
+            hpIn = in;
+            lp = _mm_add_ps (lp, _mm_mul_ps (lpc, _mm_sub_ps (h, lp)));
+
+            if constexpr (numChannels == 2)
+                _mm_storel_pi (reinterpret_cast<__m64*> (bandA + 2 * j), lp);
+            else
+                _mm_store_ss (bandA + j, lp);
+
+            __m128 magnitude = _mm_andnot_ps (signBit, lp);
+            if constexpr (numChannels == 2)
+                magnitude = _mm_add_ps (magnitude, _mm_shuffle_ps (magnitude, magnitude, _MM_SHUFFLE (2, 3, 0, 1)));
+            const __m128 weighted = _mm_mul_ps (magnitude, weights);
+            return _mm_mul_ss (gain, _mm_add_ss (weighted, _mm_movehl_ps (weighted, weighted)));
+        }
+    };
+
+    // env * c + d * (1 - c), with c the attack coefficient when d > env:
+    // both outcomes side by side and one picked by a bit select, since
+    // which applies flips unpredictably from sample to sample.
+    const auto follow = [&] (int j, __m128 d) noexcept {
+        if constexpr (! steady)
+        {
+            ca = _mm_load_ss (ramping.ca + j);
+            oneMinusCa = _mm_load_ss (ramping.oneMinusCa + j);
+            cr = _mm_load_ss (ramping.cr + j);
+            oneMinusCr = _mm_load_ss (ramping.oneMinusCr + j);
+        }
+        const __m128 attack = _mm_cmplt_ss (e, d);
+        const __m128 ifAttack = _mm_add_ss (_mm_mul_ss (e, ca), _mm_mul_ss (d, oneMinusCa));
+        const __m128 ifRelease = _mm_add_ss (_mm_mul_ss (e, cr), _mm_mul_ss (d, oneMinusCr));
+        e = _mm_or_ps (_mm_and_ps (attack, ifAttack), _mm_andnot_ps (attack, ifRelease));
+        _mm_store_ss (env + j, e);
+    };
+
+    // The envelope runs one sample behind the filters, so that each pass of
+    // the loop holds two independent chains the processor can overlap.
+    __m128 d = detect (0);
+    for (int j = 1; j < n; ++j)
+    {
+        const __m128 next = detect (j);
+        follow (j - 1, d);
+        d = next;
+    }
+    follow (n - 1, d);
+
+    alignas (16) float o[4], i[4], l[4];
+    _mm_store_ps (o, hpOut);
+    _mm_store_ps (i, hpIn);
+    _mm_store_ps (l, lp);
+    for (int c = 0; c < numChannels; ++c)
+    {
+        memory[(size_t) c].hpAOut = o[c];
+        memory[(size_t) c].hpBOut = o[2 + c];
+        memory[(size_t) c].hpAIn = i[c];
+        memory[(size_t) c].hpBIn = i[2 + c];
+        memory[(size_t) c].lpA = l[c];
+        memory[(size_t) c].lpB = l[2 + c];
+    }
+    envelope = _mm_cvtss_f32 (e);
+#else
+    float e = envelope;
+    for (int j = 0; j < n; ++j)
+    {
+        Coefficients c = fixed;
+        if constexpr (! steady)
+        {
+            c.hp[0] = ramping.hpA[j];
+            c.hp[2] = ramping.hpB[j];
+            c.lp[0] = ramping.lpA[j];
+            c.lp[2] = ramping.lpB[j];
+            c.ca = ramping.ca[j];
+            c.oneMinusCa = ramping.oneMinusCa[j];
+            c.cr = ramping.cr[j];
+            c.oneMinusCr = ramping.oneMinusCr[j];
+            c.detectorGain = ramping.detectorGain[j];
+            c.detectorWeights[2] = ramping.weightB[j];
+        }
+        float sum[4] = {};
+        for (int ch = 0; ch < numChannels; ++ch)
+        {
+            auto& m = memory[(size_t) ch];
+            const float x = (ch == 0 ? x0 : x1)[j];
+            const float hA = c.hp[0] * (m.hpAOut + x - m.hpAIn);
+            m.hpAOut = hA;
+            m.hpAIn = x;
+            m.lpA = m.lpA + c.lp[0] * (hA - m.lpA);
+
+            const float hB = c.hp[2] * (m.hpBOut + x - m.hpBIn);
+            m.hpBOut = hB;
+            m.hpBIn = x;
+            m.lpB = m.lpB + c.lp[2] * (hB - m.lpB);
+
+            bandA[numChannels == 2 ? 2 * j + ch : j] = m.lpA;
+            sum[0] += std::abs (m.lpA);
+            sum[2] += std::abs (m.lpB);
+        }
+        float d = 0.0f;
+        if constexpr (numChannels > 0)
+            d = c.detectorGain * (sum[0] * c.detectorWeights[0] + sum[2] * c.detectorWeights[2]);
+
+        const bool attack = d > e;
+        e = e * (attack ? c.ca : c.cr) + d * (attack ? c.oneMinusCa : c.oneMinusCr);
+        env[j] = e;
+    }
+    envelope = e;
+#endif
+}
+} // namespace
 
 template <int numChannels, bool steady>
 float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
 {
+    // Four samples at a time below: stretches are padded to a multiple of
+    // four with copies of their last sample's values.
+    const int padded = (n + 3) & ~3;
+
     // Each smoother's value per sample; while none ramps, its target stands for all.
     constexpr int length = steady ? 1 : maxChunk;
-    alignas (32) float v[numSmoothers][(size_t) length];
+    alignas (16) float v[numSmoothers][(size_t) length];
     bool moving[numSmoothers] = {};
 
     if constexpr (steady)
@@ -444,56 +581,74 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
                     --kept; // the last step lands exactly on the target
             }
             std::fill (v[i] + kept, v[i] + n, sm.getTarget());
+            std::fill (v[i] + n, v[i] + padded, v[i][n - 1]);
         }
     }
 
     const auto value = [&v] (int smoother, int j) noexcept { return v[smoother][steady ? 0 : j]; };
+    const auto lanes = [&v] (int smoother, int j) noexcept {
+        if constexpr (steady)
+            return vecmath::splat (v[smoother][0]);
+        else
+            return vecmath::load (v[smoother] + j);
+    };
 
     // Coefficients: per sample while their inputs ramp, otherwise from a
     // cache refreshed only when the inputs moved.
-    Coefficients coefficients[(size_t) length];
-    coefficients[0] = steadyCoefficients (value (frequencyS, 0), value (focusS, 0), value (attackS, 0),
-                                          value (releaseS, 0), value (amountS, 0));
+    const Coefficients& fixed = steadyCoefficients (value (frequencyS, 0), value (focusS, 0), value (attackS, 0),
+                                                    value (releaseS, 0), value (amountS, 0), numChannels);
+    static_assert (maxStretch == maxChunk);
+    Ramping ramping;
     if constexpr (! steady)
     {
-        const bool bandsMove = moving[frequencyS] || moving[focusS];
-        for (int j = 0; j < n; ++j)
+        const auto fill = [padded] (float* values, float constant) { std::fill (values, values + padded, constant); };
+        const RampInputs inputs { v[frequencyS], v[focusS], v[attackS], v[releaseS], v[amountS],
+                                  moving[frequencyS] || moving[focusS], moving[attackS], moving[releaseS],
+                                  moving[amountS] };
+#if ZERI_HAS_AVX2_PATH
+        if (cpuHasAvx2)
+            fillRampingAvx2<numChannels> (ramping, inputs, padded, fs);
+        else
+#endif
+            fillRamping<vecmath::Double2, numChannels> (ramping, inputs, padded, fs);
+
+        if (! (moving[frequencyS] || moving[focusS]))
         {
-            auto& c = coefficients[j];
-            c = coefficients[0];
-            if (bandsMove)
-            {
-                const auto b = bandCoefficients (v[frequencyS][j], v[focusS][j], fs);
-                c.hpA = b.hpA;
-                c.lpA = b.lpA;
-                c.hpB = b.hpB;
-                c.lpB = b.lpB;
-            }
-            if (moving[attackS])
-            {
-                c.ca = envelopeCoefficient (v[attackS][j], 0.00005f, fs);
-                c.oneMinusCa = 1.0f - c.ca;
-            }
-            if (moving[releaseS])
-            {
-                c.cr = envelopeCoefficient (v[releaseS][j], 0.001f, fs);
-                c.oneMinusCr = 1.0f - c.cr;
-            }
-            if (moving[amountS])
-            {
-                const float a = 0.01f * v[amountS][j];
-                c.detectorGain = 1.35f + 1.6f * a;
-                c.bandBWeight = 1.7f + 1.1f * a;
-            }
+            fill (ramping.hpA, fixed.hp[0]);
+            fill (ramping.hpB, fixed.hp[2]);
+            fill (ramping.lpA, fixed.lp[0]);
+            fill (ramping.lpB, fixed.lp[2]);
+        }
+        if (! moving[attackS])
+        {
+            fill (ramping.ca, fixed.ca);
+            fill (ramping.oneMinusCa, fixed.oneMinusCa);
+        }
+        if (! moving[releaseS])
+        {
+            fill (ramping.cr, fixed.cr);
+            fill (ramping.oneMinusCr, fixed.oneMinusCr);
+        }
+        if (! moving[amountS])
+        {
+            fill (ramping.detectorGain, fixed.detectorGain);
+            fill (ramping.weightB, fixed.detectorWeights[2]);
         }
     }
 
-    // Gain computer set-up. Below the threshold level the reduction is
-    // exactly 0 (env / t <= 1), and far enough above it the curve certainly
-    // exceeds Range, so the reduction is Range itself: the power functions
-    // only run in between. The bounds hold for the whole stretch: a ramp
-    // runs one way, so its extremes are its ends, give or take the rounding
-    // of its steps, which the margins cover.
+    // The serial part.
+    alignas (16) float bandA[2 * maxChunk], env[maxChunk], gain[maxChunk];
+    float* x0 = numChannels > 0 ? channels[0] + offset : nullptr;
+    float* x1 = numChannels > 1 ? channels[1] + offset : nullptr;
+    runFilters<numChannels, steady> (x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
+    std::fill (env + n, env + padded, env[n - 1]);
+
+    // Gain computer. Below the threshold level the reduction is exactly 0
+    // (env / t <= 1), and far enough above it the curve certainly exceeds
+    // Range, so the reduction is Range itself: the power functions only run
+    // in between. The bounds hold for the whole stretch: a ramp runs one
+    // way, so its extremes are its ends, give or take the rounding of its
+    // steps, which the margins cover.
     const auto ends = [&] (Smoother s) noexcept { return std::minmax (v[s][0], v[s][steady ? 0 : n - 1]); };
     const auto [thresholdLow, thresholdHigh] = ends (thresholdS);
     const float levelLow = thresholdToLevel (thresholdLow);
@@ -508,91 +663,70 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
     const float envelopeCap = thresholdToLevel (thresholdHigh) * (moving[thresholdS] ? 1.001f : 1.0f)
                               * (1.0f + overCap) * 1.00001f;
 
-    float peak = 0.0f;
-    const auto gainAt = [&] (int j, float envelopeValue) noexcept {
-        float red;
-        if (envelopeValue <= tFloor)
-        {
-            red = std::min (0.0f, value (rangeS, j));
-        }
-        else if (envelopeValue >= envelopeCap)
-        {
-            red = value (rangeS, j);
-        }
-        else
-        {
-            const float t = moving[thresholdS] ? thresholdToLevel (v[thresholdS][j]) : levelLow;
-            const float over = envelopeValue / t - 1.0f;
-            red = over >= overCap ? value (rangeS, j)
-                                  : reductionDb (over, 0.01f * value (amountS, j), value (rangeS, j));
-        }
+    const float steadyRangeGain = gainFor (value (rangeS, 0));
+    Float4 peak4 = vecmath::splat (0.0f);
 
-        // Runs of equal reductions (0, or Range) are the rule.
-        if (! (red == lastGain.input))
-            lastGain = { red, gainFor (red) };
-        peak = std::max (peak, red);
-        return lastGain.value;
-    };
-
-    // Band A turned down, Listen Removed, Mix and Power.
-    const auto output = [&value] (int j, float x, float A, float g) noexcept {
-        const float L = value (monitorS, j), m = 0.01f * value (mixS, j), p = value (powerS, j);
-        const float processed = x - A + g * A;
-        const float removed = 2.4f * (1.0f - g) * A;
-        const float wet = processed * (1.0f - L) + removed * L;
-        const float mixed = x * (1.0f - m) + wet * m;
-        return x * (1.0f - p) + mixed * p;
-    };
-
-    // The serial part: filters and the linked envelope.
-    alignas (32) float bandA[2][maxChunk], env[steady ? 1 : maxChunk], gain[maxChunk];
-    FilterBank<numChannels> filters (memory);
-    Envelope e (envelope);
-
-    for (int j = 0; j < n; ++j)
+    for (int j = 0; j < padded; j += 4)
     {
-        const auto& k = coefficients[steady ? 0 : j];
-        float DA = 0.0f, DB = 0.0f;
+        const Float4 e = vecmath::load (env + j);
+        const Float4 range = lanes (rangeS, j);
+        const auto below = e <= tFloor, above = e >= envelopeCap;
+        Float4 red = vecmath::select (below, minimum (vecmath::splat (0.0f), range), range);
 
-        if constexpr (numChannels > 0)
+        const auto between = ~(below | above);
+        if (vecmath::any (between))
         {
-            float x[2], A[2];
-            for (int c = 0; c < numChannels; ++c)
-                x[c] = channels[c][offset + j];
-
-            filters.step (x, &k.hpA, &k.lpA, A, DA, DB);
-
-            for (int c = 0; c < numChannels; ++c)
-                bandA[c][j] = A[c];
+            const Float4 t = moving[thresholdS] ? thresholdToLevel (lanes (thresholdS, j)) : vecmath::splat (levelLow);
+            const Float4 over = e / t - 1.0f;
+            const Float4 a = 0.01f * lanes (amountS, j);
+            const Float4 curve = vecmath::select (over >= overCap, range, reductionDb (over, a, range));
+            red = vecmath::select (between, curve, red);
         }
 
-        const float d = k.detectorGain * (0.45f * DA + k.bandBWeight * DB);
-        const float envelopeValue = e.step (d, k.ca, k.oneMinusCa, k.cr, k.oneMinusCr);
-
-        // With everything standing still the gain is computed in the same
-        // pass, in the slack the serial chains leave.
-        if constexpr (steady)
-            gain[j] = gainAt (j, envelopeValue);
+        // Runs of 0 (and, steady, of Range itself) are the rule.
+        Float4 g;
+        if (vecmath::all (red == 0.0f))
+            g = vecmath::splat (1.0f);
+        else if (steady && vecmath::all (red == range))
+            g = vecmath::splat (steadyRangeGain);
         else
-            env[j] = envelopeValue;
+            g = gainFor (red);
+
+        vecmath::store (gain + j, g);
+        peak4 = maximum (peak4, red);
     }
 
-    filters.store (memory);
-    envelope = e.value();
-
-    if constexpr (! steady)
-        for (int j = 0; j < n; ++j)
-            gain[j] = gainAt (j, env[j]);
-
+    // Band A turned down, Listen Removed, Mix and Power.
+    const bool plain = steady && v[monitorS][0] == 0.0f && v[mixS][0] == 100.0f && v[powerS][0] == 1.0f;
     for (int c = 0; c < numChannels; ++c)
     {
         float* out = channels[c] + offset;
+        const float* A = bandA + (numChannels == 2 ? c : 0);
+        constexpr int stride = numChannels == 2 ? 2 : 1;
+
+        if (plain)
+        {
+            // With Listen Removed off and Mix and Power full, the blends
+            // below reduce exactly to the processed signal.
+            for (int j = 0; j < n; ++j)
+                out[j] = out[j] - A[stride * j] + gain[j] * A[stride * j];
+            continue;
+        }
+
         for (int j = 0; j < n; ++j)
-            out[j] = output (j, out[j], bandA[c][j], gain[j]);
+        {
+            const float x = out[j], a = A[stride * j], g = gain[j];
+            const float L = value (monitorS, j), m = 0.01f * value (mixS, j), p = value (powerS, j);
+            const float processed = x - a + g * a;
+            const float removed = 2.4f * (1.0f - g) * a;
+            const float wet = processed * (1.0f - L) + removed * L;
+            const float mixed = x * (1.0f - m) + wet * m;
+            out[j] = x * (1.0f - p) + mixed * p;
+        }
     }
 
     clearNonFiniteState();
-    return peak;
+    return std::max (std::max (peak4[0], peak4[1]), std::max (peak4[2], peak4[3]));
 }
 
 void DeEsser::clearNonFiniteState() noexcept

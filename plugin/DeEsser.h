@@ -85,27 +85,28 @@ private:
         float hpBOut = 0, hpBIn = 0, lpB = 0;
     };
 
-    /** Everything the serial part needs per sample. */
-    struct Coefficients
+    /** Everything the serial part needs for one sample, laid out as it
+        uses it: filter coefficients in the lane order (A0, A1, B0, B1) of the
+        four band signals, the detector's per-band weights in lanes 0 and 2. */
+    struct alignas (16) Coefficients
     {
-        float hpA, hpB, lpA, lpB;            // band filters, in pairs (A, B)
-        float ca, oneMinusCa, cr, oneMinusCr; // envelope attack and release
-        float detectorGain, bandBWeight;      // 1.35 + 1.6 a and 1.7 + 1.1 a
+        float hp[4], lp[4];
+        float detectorWeights[4];
+        float detectorGain;
+        float ca, oneMinusCa, cr, oneMinusCr;
+        float unused[3];
     };
 
     /** Coefficients for values that stand still, with the inputs they were made from (NaN: none yet). */
     struct CoefficientCache
     {
         float frequency = NAN, focus = NAN, attack = NAN, release = NAN, amount = NAN;
+        int numChannels = -1;
         Coefficients coefficients {};
     };
 
-    struct CachedValue
-    {
-        float input = NAN, value = 0;
-    };
-
-    Coefficients steadyCoefficients (float frequency, float focus, float attack, float release, float amount) noexcept;
+    const Coefficients& steadyCoefficients (float frequency, float focus, float attack, float release, float amount,
+                                            int numChannels) noexcept;
 
     template <int numChannels, bool steady>
     float processChunk (float* const* channels, int offset, int numSamples) noexcept;
@@ -118,5 +119,4 @@ private:
     float envelope = 0.0f;
 
     CoefficientCache cache;
-    CachedValue lastGain;
 };

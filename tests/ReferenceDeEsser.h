@@ -2,6 +2,13 @@
 
 // A deliberately literal, per-sample transcription of the de-esser's formulas,
 // used to check the production signal path (which is free to be cleverer).
+// Its exponentials and powers are the product's own correctly rounded ones,
+// checked against the C library separately (VectorMathTests): the comparison
+// is about the formulas and their order, not about the last bit of one C
+// library's expf, which the gain curve would magnify at every threshold
+// crossing.
+
+#include "plugin/VectorMath.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -56,7 +63,7 @@ struct Bands
 
 inline Bands bandEdges (float F, float f)
 {
-    const float r = std::exp2 (0.5f * (2.6f - 2.15f * f));
+    const float r = vecmath::exp2 (0.5f * (2.6f - 2.15f * f));
     Bands b;
     b.low = F / r;
     if (b.low < 1500) b.low = 1500;
@@ -83,24 +90,24 @@ inline float hpCoef (float fc, float fs)
 inline float lpCoef (float fc, float fs)
 {
     const float c = std::min (std::max (fc, 20.0f), 20000.0f);
-    return std::min (std::max (1.0f - std::exp (-2.0f * 3.14159265358979f * c / fs), 0.0005f), 0.99f);
+    return std::min (std::max (1.0f - vecmath::exp (-2.0f * 3.14159265358979f * c / fs), 0.0005f), 0.99f);
 }
 
 inline float envelopeCoef (float ms, float floorSeconds, float fs)
 {
-    return std::exp (-1.0f / (std::max (0.001f * ms, floorSeconds) * fs));
+    return vecmath::exp (-1.0f / (std::max (0.001f * ms, floorSeconds) * fs));
 }
 
 /** Reduction in dB for an envelope level; a = Amount / 100. */
 inline float reductionDb (float env, float thresholdDb, float a, float rangeDb)
 {
-    float t = thresholdDb > -100 ? std::pow (10.0f, 0.05f * thresholdDb) : 0.0f;
+    float t = thresholdDb > -100 ? vecmath::pow10 (0.05f * thresholdDb) : 0.0f;
     t = std::max (t, 0.0001f);
-    float red = std::pow (std::max (env / t - 1.0f, 0.0f), 0.52f) * (2.8f + 57.2f * a);
+    float red = vecmath::pow (std::max (env / t - 1.0f, 0.0f), 0.52f) * (2.8f + 57.2f * a);
     return red < 0 ? 0 : std::min (red, rangeDb);
 }
 
-inline float gainFor (float red) { return red < 100 ? std::pow (10.0f, -0.05f * red) : 0.0f; }
+inline float gainFor (float red) { return red < 100 ? vecmath::pow10 (-0.05f * red) : 0.0f; }
 
 class DeEsser
 {
