@@ -90,27 +90,29 @@ inline float thresholdToLevel (float dB) noexcept
     return std::max (t, 0.0001f);
 }
 
-inline Float4 thresholdToLevel (Float4 dB) noexcept
+template <typename D>
+VECMATH_INLINE Float4 thresholdToLevel (Float4 dB) noexcept
 {
-    const Float4 t = vecmath::select (dB > -100.0f, vecmath::pow10 (0.05f * dB), vecmath::splat (0.0f));
+    const Float4 t = vecmath::select (dB > -100.0f, vecmath::pow10<D> (0.05f * dB), vecmath::splat (0.0f));
     return maximum (t, vecmath::splat (0.0001f));
 }
 
 /** Reduction in dB for an envelope's excess over the threshold level,
     over = env / t - 1; a = Amount / 100. */
-inline Float4 reductionDb (Float4 over, Float4 a, Float4 rangeDb) noexcept
+template <typename D>
+VECMATH_INLINE Float4 reductionDb (Float4 over, Float4 a, Float4 rangeDb) noexcept
 {
-    const Float4 red = vecmath::pow (maximum (over, vecmath::splat (0.0f)), 0.52f) * (2.8f + 57.2f * a);
+    const Float4 red = vecmath::pow<D> (maximum (over, vecmath::splat (0.0f)), 0.52f) * (2.8f + 57.2f * a);
     return vecmath::select (red < 0.0f, vecmath::splat (0.0f), minimum (red, rangeDb));
 }
 
-template <typename F>
-inline F gainFor (F reductionDb) noexcept
+template <typename D = vecmath::Double2, typename F>
+VECMATH_INLINE F gainFor (F reductionDb) noexcept
 {
     if constexpr (std::is_same_v<F, float>)
         return reductionDb < 100.0f ? vecmath::pow10 (-0.05f * reductionDb) : 0.0f;
     else
-        return vecmath::select (reductionDb < 100.0f, vecmath::pow10 (-0.05f * reductionDb), vecmath::splat (0.0f));
+        return vecmath::select (reductionDb < 100.0f, vecmath::pow10<D> (-0.05f * reductionDb), vecmath::splat (0.0f));
 }
 
 template <typename F>
@@ -369,14 +371,73 @@ bool detectAvx2() noexcept
 const bool cpuHasAvx2 = detectAvx2();
 #endif
 
+/** What the gain computer needs for a stretch: per-sample values, or one
+    value each when steady, and the bounds of the zone where the curve has
+    to be evaluated (see processChunk). */
+struct GainInputs
+{
+    const float *env, *range, *threshold, *amount;
+    bool steady, thresholdMoves;
+    float tFloor, envelopeCap, overCap, levelLow, steadyRangeGain;
+};
+
+/** Writes each sample's gain; returns the stretch's largest reduction in dB. */
+template <typename D>
+VECMATH_INLINE float computeGains (const GainInputs& in, int padded, float* gain) noexcept
+{
+    const auto lanes = [&in] (const float* values, int j) noexcept {
+        return in.steady ? vecmath::splat (values[0]) : vecmath::load (values + j);
+    };
+    Float4 peak = vecmath::splat (0.0f);
+
+    for (int j = 0; j < padded; j += 4)
+    {
+        const Float4 e = vecmath::load (in.env + j);
+        const Float4 range = lanes (in.range, j);
+        const auto below = e <= in.tFloor, above = e >= in.envelopeCap;
+        Float4 red = vecmath::select (below, minimum (vecmath::splat (0.0f), range), range);
+
+        const auto between = ~(below | above);
+        if (vecmath::any (between))
+        {
+            const Float4 t = in.thresholdMoves ? thresholdToLevel<D> (lanes (in.threshold, j)) : vecmath::splat (in.levelLow);
+            const Float4 over = e / t - 1.0f;
+            const Float4 a = 0.01f * lanes (in.amount, j);
+            const Float4 curve = vecmath::select (over >= in.overCap, range, reductionDb<D> (over, a, range));
+            red = vecmath::select (between, curve, red);
+        }
+
+        // Runs of 0 (and, steady, of Range itself) are the rule.
+        Float4 g;
+        if (vecmath::all (red == 0.0f))
+            g = vecmath::splat (1.0f);
+        else if (in.steady && vecmath::all (red == range))
+            g = vecmath::splat (in.steadyRangeGain);
+        else
+            g = gainFor<D> (red);
+
+        vecmath::store (gain + j, g);
+        peak = maximum (peak, red);
+    }
+    return std::max (std::max (peak[0], peak[1]), std::max (peak[2], peak[3]));
+}
+
+#if ZERI_HAS_AVX2_PATH
+__attribute__ ((target ("avx2"))) float computeGainsAvx2 (const GainInputs& in, int padded, float* gain) noexcept
+{
+    return computeGains<vecmath::Double4> (in, padded, gain);
+}
+#endif
+
 /** The serial part: the eight one-pole filters (band A and B, high- and
     low-pass, two channels) side by side in one vector, the detector and the
     linked envelope, one sample after the other. Writes each sample's band A
     (interleaved for stereo) and envelope. Coefficients come from fixed when
     steady, from ramping otherwise. */
 template <int numChannels, bool steady, typename Coefficients, typename Memory>
-void runFilters (const float* x0, const float* x1, int n, const Coefficients& fixed, const Ramping& ramping,
-                 Memory& memory, float& envelope, float* bandA, float* env) noexcept
+VECMATH_INLINE void runFilters (const float* x0, const float* x1, int n, const Coefficients& fixed,
+                                const Ramping& ramping, Memory& memory, float& envelope, float* bandA,
+                                float* env) noexcept
 {
     const Coefficients* k = &fixed;
 #if defined(__SSE2__)
@@ -455,7 +516,8 @@ void runFilters (const float* x0, const float* x1, int n, const Coefficients& fi
         const __m128 attack = _mm_cmplt_ss (e, d);
         const __m128 ifAttack = _mm_add_ss (_mm_mul_ss (e, ca), _mm_mul_ss (d, oneMinusCa));
         const __m128 ifRelease = _mm_add_ss (_mm_mul_ss (e, cr), _mm_mul_ss (d, oneMinusCr));
-        e = _mm_or_ps (_mm_and_ps (attack, ifAttack), _mm_andnot_ps (attack, ifRelease));
+        // A vector select: one blend instruction where the machine has it.
+        e = (__m128) ((vecmath::Int4) attack ? (Float4) ifAttack : (Float4) ifRelease);
         _mm_store_ss (env + j, e);
     };
 
@@ -532,6 +594,19 @@ void runFilters (const float* x0, const float* x1, int n, const Coefficients& fi
     envelope = e;
 #endif
 }
+
+#if ZERI_HAS_AVX2_PATH
+/** The same on AVX2 machines, where a one-instruction blend shortens the
+    envelope's chain from sample to sample. */
+template <int numChannels, bool steady, typename Coefficients, typename Memory>
+__attribute__ ((target ("avx2"))) void runFiltersAvx2 (const float* x0, const float* x1, int n,
+                                                       const Coefficients& fixed, const Ramping& ramping,
+                                                       Memory& memory, float& envelope, float* bandA,
+                                                       float* env) noexcept
+{
+    runFilters<numChannels, steady> (x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
+}
+#endif
 } // namespace
 
 template <int numChannels, bool steady>
@@ -586,12 +661,6 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
     }
 
     const auto value = [&v] (int smoother, int j) noexcept { return v[smoother][steady ? 0 : j]; };
-    const auto lanes = [&v] (int smoother, int j) noexcept {
-        if constexpr (steady)
-            return vecmath::splat (v[smoother][0]);
-        else
-            return vecmath::load (v[smoother] + j);
-    };
 
     // Coefficients: per sample while their inputs ramp, otherwise from a
     // cache refreshed only when the inputs moved.
@@ -640,7 +709,12 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
     alignas (16) float bandA[2 * maxChunk], env[maxChunk], gain[maxChunk];
     float* x0 = numChannels > 0 ? channels[0] + offset : nullptr;
     float* x1 = numChannels > 1 ? channels[1] + offset : nullptr;
-    runFilters<numChannels, steady> (x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
+#if ZERI_HAS_AVX2_PATH
+    if (cpuHasAvx2)
+        runFiltersAvx2<numChannels, steady> (x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
+    else
+#endif
+        runFilters<numChannels, steady> (x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
     std::fill (env + n, env + padded, env[n - 1]);
 
     // Gain computer. Below the threshold level the reduction is exactly 0
@@ -663,38 +737,15 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
     const float envelopeCap = thresholdToLevel (thresholdHigh) * (moving[thresholdS] ? 1.001f : 1.0f)
                               * (1.0f + overCap) * 1.00001f;
 
-    const float steadyRangeGain = gainFor (value (rangeS, 0));
-    Float4 peak4 = vecmath::splat (0.0f);
-
-    for (int j = 0; j < padded; j += 4)
-    {
-        const Float4 e = vecmath::load (env + j);
-        const Float4 range = lanes (rangeS, j);
-        const auto below = e <= tFloor, above = e >= envelopeCap;
-        Float4 red = vecmath::select (below, minimum (vecmath::splat (0.0f), range), range);
-
-        const auto between = ~(below | above);
-        if (vecmath::any (between))
-        {
-            const Float4 t = moving[thresholdS] ? thresholdToLevel (lanes (thresholdS, j)) : vecmath::splat (levelLow);
-            const Float4 over = e / t - 1.0f;
-            const Float4 a = 0.01f * lanes (amountS, j);
-            const Float4 curve = vecmath::select (over >= overCap, range, reductionDb (over, a, range));
-            red = vecmath::select (between, curve, red);
-        }
-
-        // Runs of 0 (and, steady, of Range itself) are the rule.
-        Float4 g;
-        if (vecmath::all (red == 0.0f))
-            g = vecmath::splat (1.0f);
-        else if (steady && vecmath::all (red == range))
-            g = vecmath::splat (steadyRangeGain);
-        else
-            g = gainFor (red);
-
-        vecmath::store (gain + j, g);
-        peak4 = maximum (peak4, red);
-    }
+    const GainInputs gainInputs { env, v[rangeS], v[thresholdS], v[amountS], steady, moving[thresholdS],
+                                  tFloor, envelopeCap, overCap, levelLow, gainFor (value (rangeS, 0)) };
+    float peak;
+#if ZERI_HAS_AVX2_PATH
+    if (cpuHasAvx2)
+        peak = computeGainsAvx2 (gainInputs, padded, gain);
+    else
+#endif
+        peak = computeGains<vecmath::Double2> (gainInputs, padded, gain);
 
     // Band A turned down, Listen Removed, Mix and Power.
     const bool plain = steady && v[monitorS][0] == 0.0f && v[mixS][0] == 100.0f && v[powerS][0] == 1.0f;
@@ -713,20 +764,36 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
             continue;
         }
 
-        for (int j = 0; j < n; ++j)
+        // Written once for one sample or four: the same operations.
+        const auto blend = [] (auto x, auto a, auto g, auto L, auto m, auto p) noexcept {
+            const auto processed = x - a + g * a;
+            const auto removed = 2.4f * (1.0f - g) * a;
+            const auto wet = processed * (1.0f - L) + removed * L;
+            const auto mixed = x * (1.0f - m) + wet * m;
+            return x * (1.0f - p) + mixed * p;
+        };
+        const auto four = [&v] (int smoother, int j) noexcept {
+            if constexpr (steady)
+                return vecmath::splat (v[smoother][0]);
+            else
+                return vecmath::load (v[smoother] + j);
+        };
+
+        int j = 0;
+        for (; j + 4 <= n; j += 4)
         {
-            const float x = out[j], a = A[stride * j], g = gain[j];
-            const float L = value (monitorS, j), m = 0.01f * value (mixS, j), p = value (powerS, j);
-            const float processed = x - a + g * a;
-            const float removed = 2.4f * (1.0f - g) * a;
-            const float wet = processed * (1.0f - L) + removed * L;
-            const float mixed = x * (1.0f - m) + wet * m;
-            out[j] = x * (1.0f - p) + mixed * p;
+            const Float4 a = stride == 2 ? Float4 { A[2 * j], A[2 * j + 2], A[2 * j + 4], A[2 * j + 6] }
+                                         : vecmath::load (A + j);
+            vecmath::store (out + j, blend (vecmath::load (out + j), a, vecmath::load (gain + j), four (monitorS, j),
+                                            0.01f * four (mixS, j), four (powerS, j)));
         }
+        for (; j < n; ++j)
+            out[j] = blend (out[j], A[stride * j], gain[j], value (monitorS, j), 0.01f * value (mixS, j),
+                            value (powerS, j));
     }
 
     clearNonFiniteState();
-    return std::max (std::max (peak4[0], peak4[1]), std::max (peak4[2], peak4[3]));
+    return peak;
 }
 
 void DeEsser::clearNonFiniteState() noexcept

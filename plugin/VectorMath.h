@@ -31,7 +31,9 @@
 // it in registers is what the compiler does anyway; its note about the
 // calling convention without AVX does not apply (and is emitted at the end
 // of the including file, so it stays off from here on).
-#if defined(__GNUC__) && ! defined(__clang__)
+#if defined(__clang__)
+    #pragma clang diagnostic ignored "-Wpsabi"
+#elif defined(__GNUC__)
     #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
