@@ -434,7 +434,7 @@ __attribute__ ((target ("avx2"))) float computeGainsAvx2 (const GainInputs& in, 
     linked envelope, one sample after the other. Writes each sample's band A
     (interleaved for stereo) and envelope. Coefficients come from fixed when
     steady, from ramping otherwise. */
-template <int numChannels, bool steady, typename Coefficients, typename Memory>
+template <int numChannels, bool steady, bool withBlend = false, typename Coefficients, typename Memory>
 VECMATH_INLINE void runFilters (const float* x0, const float* x1, int n, const Coefficients& fixed,
                                 const Ramping& ramping, Memory& memory, float& envelope, float* bandA,
                                 float* env) noexcept
@@ -516,14 +516,21 @@ VECMATH_INLINE void runFilters (const float* x0, const float* x1, int n, const C
         const __m128 attack = _mm_cmplt_ss (e, d);
         const __m128 ifAttack = _mm_add_ss (_mm_mul_ss (e, ca), _mm_mul_ss (d, oneMinusCa));
         const __m128 ifRelease = _mm_add_ss (_mm_mul_ss (e, cr), _mm_mul_ss (d, oneMinusCr));
-        // A vector select: one blend instruction where the machine has it.
-        e = (__m128) ((vecmath::Int4) attack ? (Float4) ifAttack : (Float4) ifRelease);
+        if constexpr (withBlend)
+            // One instruction instead of three; written out because the
+            // instruction set of this lambda is not the caller's.
+            asm ("vblendvps %[mask], %[ifAttack], %[ifRelease], %[e]"
+                 : [e] "=x"(e)
+                 : [mask] "x"(attack), [ifAttack] "x"(ifAttack), [ifRelease] "x"(ifRelease));
+        else
+            e = _mm_or_ps (_mm_and_ps (attack, ifAttack), _mm_andnot_ps (attack, ifRelease));
         _mm_store_ss (env + j, e);
     };
 
     // The envelope runs one sample behind the filters, so that each pass of
     // the loop holds two independent chains the processor can overlap.
     __m128 d = detect (0);
+#pragma GCC unroll 4
     for (int j = 1; j < n; ++j)
     {
         const __m128 next = detect (j);
@@ -604,7 +611,7 @@ __attribute__ ((target ("avx2"))) void runFiltersAvx2 (const float* x0, const fl
                                                        Memory& memory, float& envelope, float* bandA,
                                                        float* env) noexcept
 {
-    runFilters<numChannels, steady> (x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
+    runFilters<numChannels, steady, true> (x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
 }
 #endif
 } // namespace
