@@ -199,6 +199,7 @@ void DeEsser::prepare (double sampleRate)
 
     // Cached coefficients depend on the rate.
     cache = {};
+    gainBounds = {};
 }
 
 void DeEsser::reset (const Targets& t)
@@ -310,6 +311,20 @@ struct Ramping
     alignas (16) float ca[maxStretch], oneMinusCa[maxStretch], cr[maxStretch], oneMinusCr[maxStretch];
     alignas (16) float detectorGain[maxStretch], weightB[maxStretch];
 };
+
+/** Four samples' band A of one channel from the band A buffer: every
+    value (mono) or every other one (stereo, channels interleaved). */
+VECMATH_INLINE Float4 bandAOf (const float* A, int stride, int j) noexcept
+{
+    if (stride == 1)
+        return vecmath::load (A + j);
+#if defined(__SSE2__)
+    const __m128 first = _mm_loadu_ps (A + 2 * j), second = _mm_loadu_ps (A + 2 * j + 4);
+    return (Float4) _mm_shuffle_ps (first, second, _MM_SHUFFLE (2, 0, 2, 0));
+#else
+    return Float4 { A[2 * j], A[2 * j + 2], A[2 * j + 4], A[2 * j + 6] };
+#endif
+}
 
 /** What the per-sample coefficients of a ramping stretch are made from. */
 struct RampInputs
@@ -732,20 +747,33 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
     // steps, which the margins cover.
     const auto ends = [&] (Smoother s) noexcept { return std::minmax (v[s][0], v[s][steady ? 0 : n - 1]); };
     const auto [thresholdLow, thresholdHigh] = ends (thresholdS);
-    const float levelLow = thresholdToLevel (thresholdLow);
-    const float tFloor = moving[thresholdS] ? levelLow * 0.999f : levelLow;
+    const float amountLow = ends (amountS).first, rangeHigh = ends (rangeS).second;
 
-    const float slopeLow = 2.8f + 57.2f * (0.01f * ends (amountS).first);
-    const float rangeHigh = ends (rangeS).second;
-    const float capMargin = moving[rangeS] || moving[amountS] ? 1.001f : 1.0001f;
-    const float overCap = slopeLow > 0.0f && rangeHigh > 0.0f
-                              ? std::pow (rangeHigh / slopeLow, 1.0f / 0.52f) * capMargin
-                              : INFINITY;
-    const float envelopeCap = thresholdToLevel (thresholdHigh) * (moving[thresholdS] ? 1.001f : 1.0f)
-                              * (1.0f + overCap) * 1.00001f;
+    GainBounds fresh;
+    const GainBounds* bounds = &gainBounds;
+    if (! steady || ! (gainBounds.threshold == thresholdLow && gainBounds.amount == amountLow
+                       && gainBounds.range == rangeHigh))
+    {
+        auto& b = steady ? gainBounds : fresh;
+        b.threshold = thresholdLow;
+        b.amount = amountLow;
+        b.range = rangeHigh;
+        b.levelLow = thresholdToLevel (thresholdLow);
+        b.tFloor = moving[thresholdS] ? b.levelLow * 0.999f : b.levelLow;
 
-    const GainInputs gainInputs { env, v[rangeS], v[thresholdS], v[amountS], steady, moving[thresholdS],
-                                  tFloor, envelopeCap, overCap, levelLow, gainFor (value (rangeS, 0)) };
+        const float slopeLow = 2.8f + 57.2f * (0.01f * amountLow);
+        const float capMargin = moving[rangeS] || moving[amountS] ? 1.001f : 1.0001f;
+        b.overCap = slopeLow > 0.0f && rangeHigh > 0.0f ? std::pow (rangeHigh / slopeLow, 1.0f / 0.52f) * capMargin
+                                                        : INFINITY;
+        b.envelopeCap = thresholdToLevel (thresholdHigh) * (moving[thresholdS] ? 1.001f : 1.0f)
+                        * (1.0f + b.overCap) * 1.00001f;
+        b.rangeGain = gainFor (value (rangeS, 0));
+        bounds = &b;
+    }
+
+    const GainInputs gainInputs { env,           v[rangeS],       v[thresholdS],    v[amountS],
+                                  steady,        moving[thresholdS], bounds->tFloor, bounds->envelopeCap,
+                                  bounds->overCap, bounds->levelLow, bounds->rangeGain };
     float peak;
 #if ZERI_HAS_AVX2_PATH
     if (cpuHasAvx2)
@@ -766,7 +794,13 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
         {
             // With Listen Removed off and Mix and Power full, the blends
             // below reduce exactly to the processed signal.
-            for (int j = 0; j < n; ++j)
+            int j = 0;
+            for (; j + 4 <= n; j += 4)
+            {
+                const Float4 a = bandAOf (A, stride, j), x = vecmath::load (out + j);
+                vecmath::store (out + j, x - a + vecmath::load (gain + j) * a);
+            }
+            for (; j < n; ++j)
                 out[j] = out[j] - A[stride * j] + gain[j] * A[stride * j];
             continue;
         }
@@ -789,8 +823,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
         int j = 0;
         for (; j + 4 <= n; j += 4)
         {
-            const Float4 a = stride == 2 ? Float4 { A[2 * j], A[2 * j + 2], A[2 * j + 4], A[2 * j + 6] }
-                                         : vecmath::load (A + j);
+            const Float4 a = bandAOf (A, stride, j);
             vecmath::store (out + j, blend (vecmath::load (out + j), a, vecmath::load (gain + j), four (monitorS, j),
                                             0.01f * four (mixS, j), four (powerS, j)));
         }

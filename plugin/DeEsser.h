@@ -105,6 +105,16 @@ private:
         Coefficients coefficients {};
     };
 
+    /** The gain computer's shortcuts for a stretch (see processChunk): the
+        threshold level, the envelope levels below and above which the
+        reduction is 0 or Range, and Range's gain. Kept while settings stand
+        still, together with the values they were made from (NaN: none yet). */
+    struct GainBounds
+    {
+        float threshold = NAN, amount = NAN, range = NAN;
+        float levelLow = 0, tFloor = 0, overCap = 0, envelopeCap = 0, rangeGain = 1;
+    };
+
     const Coefficients& steadyCoefficients (float frequency, float focus, float attack, float release, float amount,
                                             int numChannels) noexcept;
 
@@ -119,4 +129,5 @@ private:
     float envelope = 0.0f;
 
     CoefficientCache cache;
+    GainBounds gainBounds;
 };
