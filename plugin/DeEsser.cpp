@@ -631,6 +631,76 @@ __attribute__ ((target ("avx2"))) void runFiltersAvx2 (const float* x0, const fl
 #endif
 } // namespace
 
+#if ZERI_HAS_AVX2_PATH
+/** Settings standing still with Listen Removed off and Mix and Power full
+    (the usual state): when every envelope value of the stretch lies below
+    tFloor (gain 1) or above envelopeCap (Range's gain), the gains need no
+    power functions and the output is (x - A) + g A, eight samples at a
+    time. Returns false, having written nothing, when some sample lies in
+    between; anyAbove tells whether the reduction reached Range. */
+template <int numChannels>
+__attribute__ ((target ("avx2"))) bool plainOutputAvx2 (const float* env, const float* bandA, float* const* out,
+                                                        int n, float tFloor, float envelopeCap, float rangeGain,
+                                                        bool& anyAbove) noexcept
+{
+    const __m256 floorLevel = _mm256_set1_ps (tFloor), capLevel = _mm256_set1_ps (envelopeCap);
+    const int whole = n & ~7;
+
+    __m256 above = _mm256_setzero_ps(), outside = _mm256_castsi256_ps (_mm256_set1_epi32 (-1));
+    for (int j = 0; j < whole; j += 8)
+    {
+        const __m256 e = _mm256_loadu_ps (env + j);
+        const __m256 isAbove = _mm256_cmp_ps (e, capLevel, _CMP_GE_OQ);
+        above = _mm256_or_ps (above, isAbove);
+        outside = _mm256_and_ps (outside, _mm256_or_ps (_mm256_cmp_ps (e, floorLevel, _CMP_LE_OQ), isAbove));
+    }
+    bool allOutside = _mm256_movemask_ps (outside) == 0xff;
+    anyAbove = _mm256_movemask_ps (above) != 0;
+    for (int j = whole; j < n; ++j)
+    {
+        allOutside = allOutside && (env[j] <= tFloor || env[j] >= envelopeCap);
+        anyAbove = anyAbove || env[j] >= envelopeCap;
+    }
+    if (! allOutside)
+        return false;
+
+    const __m256 one = _mm256_set1_ps (1.0f), ranged = _mm256_set1_ps (rangeGain);
+    for (int j = 0; j < whole; j += 8)
+    {
+        const __m256 g = _mm256_blendv_ps (ranged, one, _mm256_cmp_ps (_mm256_loadu_ps (env + j), floorLevel, _CMP_LE_OQ));
+        __m256 a[2];
+        if constexpr (numChannels == 2)
+        {
+            // Channels interleaved: even and odd values, put back in order.
+            const __m256 first = _mm256_loadu_ps (bandA + 2 * j), second = _mm256_loadu_ps (bandA + 2 * j + 8);
+            const __m256d even = _mm256_castps_pd (_mm256_shuffle_ps (first, second, _MM_SHUFFLE (2, 0, 2, 0)));
+            const __m256d odd = _mm256_castps_pd (_mm256_shuffle_ps (first, second, _MM_SHUFFLE (3, 1, 3, 1)));
+            a[0] = _mm256_castpd_ps (_mm256_permute4x64_pd (even, 0xd8));
+            a[1] = _mm256_castpd_ps (_mm256_permute4x64_pd (odd, 0xd8));
+        }
+        else
+        {
+            a[0] = _mm256_loadu_ps (bandA + j);
+        }
+        for (int c = 0; c < numChannels; ++c)
+        {
+            const __m256 x = _mm256_loadu_ps (out[c] + j);
+            _mm256_storeu_ps (out[c] + j, _mm256_add_ps (_mm256_sub_ps (x, a[c]), _mm256_mul_ps (g, a[c])));
+        }
+    }
+    for (int j = whole; j < n; ++j)
+    {
+        const float g = env[j] <= tFloor ? 1.0f : rangeGain;
+        for (int c = 0; c < numChannels; ++c)
+        {
+            const float a = bandA[numChannels == 2 ? 2 * j + c : j];
+            out[c][j] = out[c][j] - a + g * a;
+        }
+    }
+    return true;
+}
+#endif
+
 template <int numChannels, bool steady>
 float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
 {
@@ -771,6 +841,22 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
         bounds = &b;
     }
 
+    const bool plain = steady && v[monitorS][0] == 0.0f && v[mixS][0] == 100.0f && v[powerS][0] == 1.0f;
+#if ZERI_HAS_AVX2_PATH
+    if (plain && numChannels > 0 && cpuHasAvx2)
+    {
+        const float* A = bandA;
+        float* out[2] = { channels[0] + offset, numChannels > 1 ? channels[1] + offset : nullptr };
+        bool anyAbove = false;
+        if (plainOutputAvx2<numChannels> (env, A, out, n, bounds->tFloor, bounds->envelopeCap, bounds->rangeGain,
+                                          anyAbove))
+        {
+            clearNonFiniteState();
+            return anyAbove ? v[rangeS][0] : 0.0f;
+        }
+    }
+#endif
+
     const GainInputs gainInputs { env,           v[rangeS],       v[thresholdS],    v[amountS],
                                   steady,        moving[thresholdS], bounds->tFloor, bounds->envelopeCap,
                                   bounds->overCap, bounds->levelLow, bounds->rangeGain };
@@ -783,7 +869,6 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
         peak = computeGains<vecmath::Double2> (gainInputs, padded, gain);
 
     // Band A turned down, Listen Removed, Mix and Power.
-    const bool plain = steady && v[monitorS][0] == 0.0f && v[mixS][0] == 100.0f && v[powerS][0] == 1.0f;
     for (int c = 0; c < numChannels; ++c)
     {
         float* out = channels[c] + offset;
