@@ -155,9 +155,13 @@ namespace detail
         const D k = shifted - shifter;
         const D r = y - k * (1.0 / 16.0);
 
-        D p = splat<D> (exp2Coefficients.c[7]);
-        for (int n = 6; n >= 0; --n)
-            p = p * r + exp2Coefficients.c[n];
+        // Estrin's scheme: short dependency chains, so that several values
+        // are in flight at once.
+        const auto& c = exp2Coefficients.c;
+        const D r2 = r * r;
+        const D low = (c[0] + c[1] * r) + r2 * (c[2] + c[3] * r);
+        const D high = (c[4] + c[5] * r) + r2 * (c[6] + c[7] * r);
+        const D p = low + (r2 * r2) * high;
 
         const L kBits = (L) shifted - (L) shifter;
         const L j = kBits & 15;
@@ -187,9 +191,12 @@ namespace detail
         // ln m = 2 atanh s with s = (m - 1) / (m + 1), |s| < 0.172.
         const D s = (m - 1.0) / (m + 1.0);
         const D z = s * s;
-        D series = splat<D> (1.0 / 23.0);
-        for (int k = 10; k >= 0; --k)
-            series = series * z + 1.0 / (2 * k + 1);
+        // sum of z^k / (2k + 1) for k = 0..11, by Estrin's scheme.
+        const D z2 = z * z, z4 = z2 * z2;
+        const auto pair = [z] (int k) __attribute__ ((always_inline)) {
+            return 1.0 / (2 * k + 1) + z * (1.0 / (2 * k + 3));
+        };
+        const D series = (pair (0) + z2 * pair (2)) + z4 * ((pair (4) + z2 * pair (6)) + z4 * (pair (8) + z2 * pair (10)));
         return e + (2.0 * s * series) * log2e;
     }
 
@@ -197,9 +204,11 @@ namespace detail
     template <typename D>
     VECMATH_INLINE D clampExponent (D y) noexcept
     {
+        // Conditional expressions (not bit selects) so that the compiler can
+        // use min/max or blend instructions where the machine has them.
         const D limit = splat<D> (1000.0);
-        y = select (y > limit, limit, y);
-        return select (y < -limit, -limit, y);
+        y = y > limit ? limit : y;
+        return y < -limit ? -limit : y;
     }
 
     /** f applied to four floats in double precision. */
