@@ -165,23 +165,6 @@ constexpr float bandBWeightScale (int numChannels) { return numChannels == 2 ? 0
 
 inline bool isFinite (float x) noexcept { return std::abs (x) <= 3.402823466e38f; }
 
-/** True when no sample is infinite or NaN; cheap enough to run on every stretch. */
-bool allFinite (float* const* channels, int numChannels, int offset, int numSamples) noexcept
-{
-    std::uint32_t nonFinite = 0;
-
-    for (int c = 0; c < numChannels; ++c)
-    {
-        const float* x = channels[c] + offset;
-        for (int i = 0; i < numSamples; ++i)
-        {
-            std::uint32_t bits;
-            std::memcpy (&bits, x + i, sizeof (bits));
-            nonFinite |= (bits & 0x7f800000u) == 0x7f800000u ? 1u : 0u;
-        }
-    }
-    return nonFinite == 0;
-}
 } // namespace
 
 DeEsser::Bands DeEsser::bandEdges (float frequency, float f) noexcept
@@ -229,28 +212,30 @@ float DeEsser::process (float* const* channels, int numChannels, int numSamples,
     for (int offset = 0; offset < numSamples; offset += maxChunk)
     {
         const int n = std::min (maxChunk, numSamples - offset);
-        const auto run = [&] (int start, int count, bool finite) {
-            bool steady = finite;
+        const auto run = [&] (int start, int count, bool wholeStretch) {
+            bool steady = wholeStretch;
             for (auto& sm : smoothers)
                 steady = steady && ! sm.isRamping();
             switch (nCh * 2 + (steady ? 1 : 0))
             {
-                case 5: return processChunk<2, true> (channels, start, count);
-                case 4: return processChunk<2, false> (channels, start, count);
-                case 3: return processChunk<1, true> (channels, start, count);
-                case 2: return processChunk<1, false> (channels, start, count);
-                case 1: return processChunk<0, true> (channels, start, count);
-                default: return processChunk<0, false> (channels, start, count);
+                case 5: return processChunk<2, true> (channels, start, count, wholeStretch);
+                case 4: return processChunk<2, false> (channels, start, count, wholeStretch);
+                case 3: return processChunk<1, true> (channels, start, count, wholeStretch);
+                case 2: return processChunk<1, false> (channels, start, count, wholeStretch);
+                case 1: return processChunk<0, true> (channels, start, count, wholeStretch);
+                default: return processChunk<0, false> (channels, start, count, wholeStretch);
             }
         };
 
-        if (allFinite (channels, nCh, offset, n))
+        const float stretchPeak = run (offset, n, true);
+        if (stretchPeak >= 0.0f)
         {
-            peak = std::max (peak, run (offset, n, true));
+            peak = std::max (peak, stretchPeak);
         }
         else
         {
-            // One sample at a time, so a bad sample's state is cleared before the next one.
+            // A non-finite input sample: one sample at a time, so that the
+            // state it spoils is cleared before the next one.
             for (int i = 0; i < n; ++i)
                 peak = std::max (peak, run (offset + i, 1, false));
         }
@@ -444,13 +429,73 @@ __attribute__ ((target ("avx2"))) float computeGainsAvx2 (const GainInputs& in, 
 }
 #endif
 
+/** Copies a stretch's input into the serial loop's lane order, one vector
+    of (x0, x1, x0, x1) per sample (x1 = x0 for mono), and tells whether
+    every sample is finite. */
+template <int numChannels>
+VECMATH_INLINE bool gatherInputs (const float* x0, const float* x1, int n, float* inputs) noexcept
+{
+    if constexpr (numChannels == 0)
+        return true;
+
+    std::uint32_t nonFinite = 0;
+    for (int j = 0; j < n; ++j)
+    {
+        const float a = x0[j], b = x1[j];
+        inputs[4 * j] = inputs[4 * j + 2] = a;
+        inputs[4 * j + 1] = inputs[4 * j + 3] = b;
+
+        std::uint32_t bitsA, bitsB;
+        std::memcpy (&bitsA, &a, sizeof (a));
+        std::memcpy (&bitsB, &b, sizeof (b));
+        nonFinite |= ((bitsA & 0x7f800000u) == 0x7f800000u ? 1u : 0u) | ((bitsB & 0x7f800000u) == 0x7f800000u ? 1u : 0u);
+    }
+    return nonFinite == 0;
+}
+
+#if ZERI_HAS_AVX2_PATH
+template <int numChannels>
+__attribute__ ((target ("avx2"))) bool gatherInputsAvx2 (const float* x0, const float* x1, int n, float* inputs) noexcept
+{
+    if constexpr (numChannels == 0)
+        return true;
+
+    const __m256i exponent = _mm256_set1_epi32 (0x7f800000);
+    __m256i nonFinite = _mm256_setzero_si256();
+    const int whole = n & ~7;
+    for (int j = 0; j < whole; j += 8)
+    {
+        const __m256 a = _mm256_loadu_ps (x0 + j), b = _mm256_loadu_ps (x1 + j);
+        const auto check = [exponent] (__m256 v) __attribute__ ((always_inline, target ("avx2"))) {
+            return _mm256_cmpeq_epi32 (_mm256_and_si256 (_mm256_castps_si256 (v), exponent), exponent);
+        };
+        nonFinite = _mm256_or_si256 (nonFinite, _mm256_or_si256 (check (a), check (b)));
+
+        // (a0 b0 a1 b1 | a4 b4 a5 b5) and (a2 b2 a3 b3 | a6 b6 a7 b7), then each pair doubled.
+        const __m256 low = _mm256_unpacklo_ps (a, b), high = _mm256_unpackhi_ps (a, b);
+        const __m256 s0 = _mm256_shuffle_ps (low, low, _MM_SHUFFLE (1, 0, 1, 0));
+        const __m256 s1 = _mm256_shuffle_ps (low, low, _MM_SHUFFLE (3, 2, 3, 2));
+        const __m256 s2 = _mm256_shuffle_ps (high, high, _MM_SHUFFLE (1, 0, 1, 0));
+        const __m256 s3 = _mm256_shuffle_ps (high, high, _MM_SHUFFLE (3, 2, 3, 2));
+        float* out = inputs + 4 * j;
+        _mm256_store_ps (out, _mm256_permute2f128_ps (s0, s1, 0x20));
+        _mm256_store_ps (out + 8, _mm256_permute2f128_ps (s2, s3, 0x20));
+        _mm256_store_ps (out + 16, _mm256_permute2f128_ps (s0, s1, 0x31));
+        _mm256_store_ps (out + 24, _mm256_permute2f128_ps (s2, s3, 0x31));
+    }
+    const bool wholeFinite = _mm256_testz_si256 (nonFinite, nonFinite) != 0;
+    return gatherInputs<numChannels> (x0 + whole, x1 + whole, n - whole, inputs + 4 * whole) && wholeFinite;
+}
+#endif
+
 /** The serial part: the eight one-pole filters (band A and B, high- and
     low-pass, two channels) side by side in one vector, the detector and the
     linked envelope, one sample after the other. Writes each sample's band A
     (interleaved for stereo) and envelope. Coefficients come from fixed when
     steady, from ramping otherwise. */
 template <int numChannels, bool steady, bool withBlend = false, typename Coefficients, typename Memory>
-VECMATH_INLINE void runFilters (const float* x0, const float* x1, int n, const Coefficients& fixed,
+VECMATH_INLINE void runFilters ([[maybe_unused]] const float* inputs, [[maybe_unused]] const float* x0,
+                                [[maybe_unused]] const float* x1, int n, const Coefficients& fixed,
                                 const Ramping& ramping, Memory& memory, float& envelope, float* bandA,
                                 float* env) noexcept
 {
@@ -488,16 +533,7 @@ VECMATH_INLINE void runFilters (const float* x0, const float* x1, int n, const C
         }
         else
         {
-            __m128 in;
-            if constexpr (numChannels == 2)
-            {
-                const __m128 pair = _mm_unpacklo_ps (_mm_load_ss (x0 + j), _mm_load_ss (x1 + j));
-                in = _mm_movelh_ps (pair, pair);
-            }
-            else
-            {
-                in = _mm_load1_ps (x0 + j);
-            }
+            const __m128 in = _mm_load_ps (inputs + 4 * j);
 
             const __m128 h = _mm_mul_ps (hp, _mm_sub_ps (_mm_add_ps (hpOut, in), hpIn));
             hpOut = h;
@@ -621,12 +657,12 @@ VECMATH_INLINE void runFilters (const float* x0, const float* x1, int n, const C
 /** The same on AVX2 machines, where a one-instruction blend shortens the
     envelope's chain from sample to sample. */
 template <int numChannels, bool steady, typename Coefficients, typename Memory>
-__attribute__ ((target ("avx2"))) void runFiltersAvx2 (const float* x0, const float* x1, int n,
+__attribute__ ((target ("avx2"))) void runFiltersAvx2 (const float* inputs, const float* x0, const float* x1, int n,
                                                        const Coefficients& fixed, const Ramping& ramping,
                                                        Memory& memory, float& envelope, float* bandA,
                                                        float* env) noexcept
 {
-    runFilters<numChannels, steady, true> (x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
+    runFilters<numChannels, steady, true> (inputs, x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
 }
 #endif
 } // namespace
@@ -702,8 +738,22 @@ __attribute__ ((target ("avx2"))) bool plainOutputAvx2 (const float* env, const 
 #endif
 
 template <int numChannels, bool steady>
-float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
+float DeEsser::processChunk (float* const* channels, int offset, int n, bool refuseNonFinite) noexcept
 {
+    // The input in the serial loop's lane order, checked on the way.
+    alignas (32) float inputs[4 * maxChunk];
+    const float* x0 = numChannels > 0 ? channels[0] + offset : nullptr;
+    const float* x1 = numChannels > 1 ? channels[1] + offset : x0;
+    bool finite;
+#if ZERI_HAS_AVX2_PATH
+    if (cpuHasAvx2)
+        finite = gatherInputsAvx2<numChannels> (x0, x1, n, inputs);
+    else
+#endif
+        finite = gatherInputs<numChannels> (x0, x1, n, inputs);
+    if (refuseNonFinite && ! finite)
+        return -1.0f;
+
     // Four samples at a time below: stretches are padded to a multiple of
     // four with copies of their last sample's values.
     const int padded = (n + 3) & ~3;
@@ -763,15 +813,15 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
     if constexpr (! steady)
     {
         const auto fill = [padded] (float* values, float constant) { std::fill (values, values + padded, constant); };
-        const RampInputs inputs { v[frequencyS], v[focusS], v[attackS], v[releaseS], v[amountS],
+        const RampInputs rampInputs { v[frequencyS], v[focusS], v[attackS], v[releaseS], v[amountS],
                                   moving[frequencyS] || moving[focusS], moving[attackS], moving[releaseS],
                                   moving[amountS] };
 #if ZERI_HAS_AVX2_PATH
         if (cpuHasAvx2)
-            fillRampingAvx2<numChannels> (ramping, inputs, padded, fs);
+            fillRampingAvx2<numChannels> (ramping, rampInputs, padded, fs);
         else
 #endif
-            fillRamping<vecmath::Double2, numChannels> (ramping, inputs, padded, fs);
+            fillRamping<vecmath::Double2, numChannels> (ramping, rampInputs, padded, fs);
 
         if (! (moving[frequencyS] || moving[focusS]))
         {
@@ -799,14 +849,12 @@ float DeEsser::processChunk (float* const* channels, int offset, int n) noexcept
 
     // The serial part.
     alignas (16) float bandA[2 * maxChunk], env[maxChunk], gain[maxChunk];
-    float* x0 = numChannels > 0 ? channels[0] + offset : nullptr;
-    float* x1 = numChannels > 1 ? channels[1] + offset : nullptr;
 #if ZERI_HAS_AVX2_PATH
     if (cpuHasAvx2)
-        runFiltersAvx2<numChannels, steady> (x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
+        runFiltersAvx2<numChannels, steady> (inputs, x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
     else
 #endif
-        runFilters<numChannels, steady> (x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
+        runFilters<numChannels, steady> (inputs, x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
     std::fill (env + n, env + padded, env[n - 1]);
 
     // Gain computer. Below the threshold level the reduction is exactly 0

@@ -118,8 +118,10 @@ private:
     const Coefficients& steadyCoefficients (float frequency, float focus, float attack, float release, float amount,
                                             int numChannels) noexcept;
 
+    /** Processes up to maxChunk samples. With refuseNonFinite, a stretch
+        holding an infinite or NaN sample is left untouched and -1 returned. */
     template <int numChannels, bool steady>
-    float processChunk (float* const* channels, int offset, int numSamples) noexcept;
+    float processChunk (float* const* channels, int offset, int numSamples, bool refuseNonFinite) noexcept;
 
     void clearNonFiniteState() noexcept;
 
