@@ -77,7 +77,7 @@ private:
 
     /** Work is done in stretches of at most this many samples, with
         per-sample values held in arrays on the stack. */
-    static constexpr int maxChunk = 128;
+    static constexpr int maxChunk = 256;
 
     struct ChannelMemory
     {
