@@ -62,7 +62,9 @@ VECMATH_INLINE void store (float* p, Float4 v) noexcept { std::memcpy (p, &v, si
 /** Lanes of a where the mask is set, of b elsewhere. */
 VECMATH_INLINE Float4 select (Int4 mask, Float4 a, Float4 b) noexcept
 {
-    return (Float4) (((Int4) a & mask) | ((Int4) b & ~mask));
+    // A conditional expression, not bit operations, so that the compiler can
+    // use blend, min or max instructions where the machine has them.
+    return mask ? a : b;
 }
 
 
@@ -137,7 +139,7 @@ namespace detail
     template <typename D, typename L = typename Bits<D>::Signed>
     VECMATH_INLINE D select (L mask, D a, D b) noexcept
     {
-        return (D) (((L) a & mask) | ((L) b & ~mask));
+        return mask ? a : b;
     }
 
     /** 2^y for |y| <= 1000: 2^(k/16) from the table and the exponent, times
