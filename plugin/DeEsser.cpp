@@ -318,14 +318,15 @@ struct RampInputs
     bool bandsMove, attackMoves, releaseMoves, amountMoves;
 };
 
-template <typename D, int numChannels>
+template <typename D, typename F, int numChannels>
 VECMATH_INLINE void fillRamping (Ramping& ramping, const RampInputs& in, int padded, float fs) noexcept
 {
-    for (int j = 0; j < padded; j += 4)
+    constexpr int lanes = (int) (sizeof (F) / sizeof (float));
+    for (int j = 0; j < padded; j += lanes)
     {
         if (in.bandsMove)
         {
-            const auto b = bandCoefficients<D> (vecmath::load (in.frequency + j), vecmath::load (in.focus + j), fs);
+            const auto b = bandCoefficients<D> (vecmath::load<F> (in.frequency + j), vecmath::load<F> (in.focus + j), fs);
             vecmath::store (ramping.hpA + j, b.hpA);
             vecmath::store (ramping.hpB + j, b.hpB);
             vecmath::store (ramping.lpA + j, b.lpA);
@@ -333,19 +334,19 @@ VECMATH_INLINE void fillRamping (Ramping& ramping, const RampInputs& in, int pad
         }
         if (in.attackMoves)
         {
-            const Float4 ca = envelopeCoefficient<D> (vecmath::load (in.attack + j), 0.00005f, fs);
+            const F ca = envelopeCoefficient<D> (vecmath::load<F> (in.attack + j), 0.00005f, fs);
             vecmath::store (ramping.ca + j, ca);
             vecmath::store (ramping.oneMinusCa + j, 1.0f - ca);
         }
         if (in.releaseMoves)
         {
-            const Float4 cr = envelopeCoefficient<D> (vecmath::load (in.release + j), 0.001f, fs);
+            const F cr = envelopeCoefficient<D> (vecmath::load<F> (in.release + j), 0.001f, fs);
             vecmath::store (ramping.cr + j, cr);
             vecmath::store (ramping.oneMinusCr + j, 1.0f - cr);
         }
         if (in.amountMoves)
         {
-            const Float4 a = 0.01f * vecmath::load (in.amount + j);
+            const F a = 0.01f * vecmath::load<F> (in.amount + j);
             vecmath::store (ramping.detectorGain + j, 1.35f + 1.6f * a);
             vecmath::store (ramping.weightB + j, (1.7f + 1.1f * a) * bandBWeightScale (numChannels));
         }
@@ -354,11 +355,11 @@ VECMATH_INLINE void fillRamping (Ramping& ramping, const RampInputs& in, int pad
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
     #define ZERI_HAS_AVX2_PATH 1
-/** The same, compiled for AVX2 machines: four doubles per operation. */
+/** The same, compiled for AVX2 machines: eight floats or four doubles per operation. */
 template <int numChannels>
 __attribute__ ((target ("avx2"))) void fillRampingAvx2 (Ramping& ramping, const RampInputs& in, int padded, float fs) noexcept
 {
-    fillRamping<vecmath::Double4, numChannels> (ramping, in, padded, fs);
+    fillRamping<vecmath::Double4, vecmath::Float8, numChannels> (ramping, in, padded, fs);
 }
 
 bool detectAvx2() noexcept
@@ -751,9 +752,9 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
     if (refuseNonFinite && ! finite)
         return -1.0f;
 
-    // Four samples at a time below: stretches are padded to a multiple of
-    // four with copies of their last sample's values.
-    const int padded = (n + 3) & ~3;
+    // Four or eight samples at a time below: stretches are padded to a
+    // multiple of eight with copies of their last sample's values.
+    const int padded = (n + 7) & ~7;
 
     // Each smoother's value per sample; while none ramps, its target stands for all.
     constexpr int length = steady ? 1 : maxChunk;
@@ -780,9 +781,16 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
             step[i] = sm.getStep();
         }
 
-        for (int j = 0; j < n; ++j)
-            for (int i = 0; i < numSmoothers; ++i)
-                v[i][j] = current[i] += step[i];
+        // The eight continuous parameters, then Power and Listen Removed,
+        // which mostly stand still.
+        const auto advance = [&] (int from, int to) {
+            if (std::any_of (moving + from, moving + to, [] (bool m) { return m; }))
+                for (int j = 0; j < n; ++j)
+                    for (int i = from; i < to; ++i)
+                        v[i][j] = current[i] += step[i];
+        };
+        advance (0, mixS + 1);
+        advance (powerS, numSmoothers);
 
         for (int i = 0; i < numSmoothers; ++i)
         {
@@ -818,7 +826,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
             fillRampingAvx2<numChannels> (ramping, rampInputs, padded, fs);
         else
 #endif
-            fillRamping<vecmath::Double2, numChannels> (ramping, rampInputs, padded, fs);
+            fillRamping<vecmath::Double2, Float4, numChannels> (ramping, rampInputs, padded, fs);
 
         if (! (moving[frequencyS] || moving[focusS]))
         {

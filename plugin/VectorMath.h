@@ -47,17 +47,24 @@ typedef std::uint64_t ULong2 __attribute__ ((vector_size (16)));
 typedef double Double4 __attribute__ ((vector_size (32)));
 typedef std::int64_t Long4 __attribute__ ((vector_size (32)));
 typedef std::uint64_t ULong4 __attribute__ ((vector_size (32)));
+typedef float Float8 __attribute__ ((vector_size (32))); // for AVX code only
+typedef std::int32_t Int8 __attribute__ ((vector_size (32)));
 
 VECMATH_INLINE Float4 splat (float x) noexcept { return Float4 { x, x, x, x }; }
 
-VECMATH_INLINE Float4 load (const float* p) noexcept
+template <typename V = Float4>
+VECMATH_INLINE V load (const float* p) noexcept
 {
-    Float4 v;
+    V v;
     std::memcpy (&v, p, sizeof (v));
     return v;
 }
 
-VECMATH_INLINE void store (float* p, Float4 v) noexcept { std::memcpy (p, &v, sizeof (v)); }
+template <typename V>
+VECMATH_INLINE void store (float* p, V v) noexcept
+{
+    std::memcpy (p, &v, sizeof (v));
+}
 
 /** Lanes of a where the mask is set, of b elsewhere. */
 VECMATH_INLINE Float4 select (Int4 mask, Float4 a, Float4 b) noexcept
@@ -65,6 +72,16 @@ VECMATH_INLINE Float4 select (Int4 mask, Float4 a, Float4 b) noexcept
     // A conditional expression, not bit operations, so that the compiler can
     // use blend, min or max instructions where the machine has them.
     return mask ? a : b;
+}
+
+VECMATH_INLINE Float8 select (Int8 mask, Float8 a, Float8 b) noexcept { return mask ? a : b; }
+
+VECMATH_INLINE bool all (Int8 mask) noexcept
+{
+    bool result = true;
+    for (int i = 0; i < 8; ++i)
+        result = result && mask[i] != 0;
+    return result;
 }
 
 
@@ -80,6 +97,8 @@ VECMATH_INLINE bool all (Int4 mask) noexcept { return (mask[0] & mask[1] & mask[
 VECMATH_INLINE float maximum (float a, float b) noexcept { return std::max (a, b); }
 VECMATH_INLINE float minimum (float a, float b) noexcept { return std::min (a, b); }
 VECMATH_INLINE Float4 maximum (Float4 a, Float4 b) noexcept { return select (a < b, b, a); }
+VECMATH_INLINE Float8 maximum (Float8 a, Float8 b) noexcept { return select (a < b, b, a); }
+VECMATH_INLINE Float8 minimum (Float8 a, Float8 b) noexcept { return select (b < a, b, a); }
 VECMATH_INLINE Float4 minimum (Float4 a, Float4 b) noexcept { return select (b < a, b, a); }
 
 namespace detail
@@ -213,7 +232,7 @@ namespace detail
         return y < -limit ? -limit : y;
     }
 
-    /** f applied to four floats in double precision. */
+    /** f applied to four (or, with Double4, eight) floats in double precision. */
     template <typename D, typename Function>
     VECMATH_INLINE Float4 inDouble (Float4 x, Function f) noexcept
     {
@@ -227,18 +246,26 @@ namespace detail
             return Float4 { (float) low[0], (float) low[1], (float) high[0], (float) high[1] };
         }
     }
+
+    template <typename D, typename Function>
+    VECMATH_INLINE Float8 inDouble (Float8 x, Function f) noexcept
+    {
+        const Float4 low = inDouble<D> (Float4 { x[0], x[1], x[2], x[3] }, f);
+        const Float4 high = inDouble<D> (Float4 { x[4], x[5], x[6], x[7] }, f);
+        return Float8 { low[0], low[1], low[2], low[3], high[0], high[1], high[2], high[3] };
+    }
 } // namespace detail
 
 /** 2^x. */
-template <typename D = Double2>
-VECMATH_INLINE Float4 exp2 (Float4 x) noexcept
+template <typename D = Double2, typename V>
+VECMATH_INLINE V exp2 (V x) noexcept
 {
     return detail::inDouble<D> (x, [] (D y) __attribute__ ((always_inline)) { return detail::exp2 (detail::clampExponent (y)); });
 }
 
 /** e^x. */
-template <typename D = Double2>
-VECMATH_INLINE Float4 exp (Float4 x) noexcept
+template <typename D = Double2, typename V>
+VECMATH_INLINE V exp (V x) noexcept
 {
     return detail::inDouble<D> (x, [] (D y) __attribute__ ((always_inline)) {
         return detail::exp2 (detail::clampExponent (y * detail::log2e));
@@ -246,8 +273,8 @@ VECMATH_INLINE Float4 exp (Float4 x) noexcept
 }
 
 /** 10^x. */
-template <typename D = Double2>
-VECMATH_INLINE Float4 pow10 (Float4 x) noexcept
+template <typename D = Double2, typename V>
+VECMATH_INLINE V pow10 (V x) noexcept
 {
     return detail::inDouble<D> (x, [] (D y) __attribute__ ((always_inline)) {
         return detail::exp2 (detail::clampExponent (y * detail::log2Of10));
@@ -255,8 +282,8 @@ VECMATH_INLINE Float4 pow10 (Float4 x) noexcept
 }
 
 /** x^y for x >= 0 (0^y is 0 for y > 0). */
-template <typename D = Double2>
-VECMATH_INLINE Float4 pow (Float4 x, float y) noexcept
+template <typename D = Double2, typename V>
+VECMATH_INLINE V pow (V x, float y) noexcept
 {
     return detail::inDouble<D> (x, [y] (D v) __attribute__ ((always_inline)) {
         return detail::exp2 (detail::clampExponent ((double) y * detail::log2 (v)));
