@@ -90,20 +90,20 @@ inline float thresholdToLevel (float dB) noexcept
     return std::max (t, 0.0001f);
 }
 
-template <typename D>
-VECMATH_INLINE Float4 thresholdToLevel (Float4 dB) noexcept
+template <typename D, typename F>
+VECMATH_INLINE F thresholdToLevel (F dB) noexcept
 {
-    const Float4 t = vecmath::select (dB > -100.0f, vecmath::pow10<D> (0.05f * dB), vecmath::splat (0.0f));
-    return maximum (t, vecmath::splat (0.0001f));
+    const F t = vecmath::select (dB > -100.0f, vecmath::pow10<D> (0.05f * dB), F {});
+    return maximum (t, F {} + 0.0001f);
 }
 
 /** Reduction in dB for an envelope's excess over the threshold level,
     over = env / t - 1; a = Amount / 100. */
-template <typename D>
-VECMATH_INLINE Float4 reductionDb (Float4 over, Float4 a, Float4 rangeDb) noexcept
+template <typename D, typename F>
+VECMATH_INLINE F reductionDb (F over, F a, F rangeDb) noexcept
 {
-    const Float4 red = vecmath::pow<D> (maximum (over, vecmath::splat (0.0f)), 0.52f) * (2.8f + 57.2f * a);
-    return vecmath::select (red < 0.0f, vecmath::splat (0.0f), minimum (red, rangeDb));
+    const F red = vecmath::pow<D> (maximum (over, F {}), 0.52f) * (2.8f + 57.2f * a);
+    return vecmath::select (red < 0.0f, F {}, minimum (red, rangeDb));
 }
 
 template <typename D = vecmath::Double2, typename F>
@@ -112,7 +112,7 @@ VECMATH_INLINE F gainFor (F reductionDb) noexcept
     if constexpr (std::is_same_v<F, float>)
         return reductionDb < 100.0f ? vecmath::pow10 (-0.05f * reductionDb) : 0.0f;
     else
-        return vecmath::select (reductionDb < 100.0f, vecmath::pow10<D> (-0.05f * reductionDb), vecmath::splat (0.0f));
+        return vecmath::select (reductionDb < 100.0f, vecmath::pow10<D> (-0.05f * reductionDb), F {});
 }
 
 template <typename F>
@@ -383,50 +383,55 @@ struct GainInputs
 };
 
 /** Writes each sample's gain; returns the stretch's largest reduction in dB. */
-template <typename D>
+template <typename D, typename F>
 VECMATH_INLINE float computeGains (const GainInputs& in, int padded, float* gain) noexcept
 {
+    constexpr int width = (int) (sizeof (F) / sizeof (float));
     const auto lanes = [&in] (const float* values, int j) noexcept {
-        return in.steady ? vecmath::splat (values[0]) : vecmath::load (values + j);
+        return in.steady ? F {} + values[0] : vecmath::load<F> (values + j);
     };
-    Float4 peak = vecmath::splat (0.0f);
+    F peak {};
 
-    for (int j = 0; j < padded; j += 4)
+    for (int j = 0; j < padded; j += width)
     {
-        const Float4 e = vecmath::load (in.env + j);
-        const Float4 range = lanes (in.range, j);
+        const F e = vecmath::load<F> (in.env + j);
+        const F range = lanes (in.range, j);
         const auto below = e <= in.tFloor, above = e >= in.envelopeCap;
-        Float4 red = vecmath::select (below, minimum (vecmath::splat (0.0f), range), range);
+        F red = vecmath::select (below, minimum (F {}, range), range);
 
         const auto between = ~(below | above);
         if (vecmath::any (between))
         {
-            const Float4 t = in.thresholdMoves ? thresholdToLevel<D> (lanes (in.threshold, j)) : vecmath::splat (in.levelLow);
-            const Float4 over = e / t - 1.0f;
-            const Float4 a = 0.01f * lanes (in.amount, j);
-            const Float4 curve = vecmath::select (over >= in.overCap, range, reductionDb<D> (over, a, range));
+            const F t = in.thresholdMoves ? thresholdToLevel<D> (lanes (in.threshold, j)) : F {} + in.levelLow;
+            const F over = e / t - 1.0f;
+            const F a = 0.01f * lanes (in.amount, j);
+            const F curve = vecmath::select (over >= in.overCap, range, reductionDb<D> (over, a, range));
             red = vecmath::select (between, curve, red);
         }
 
         // Runs of 0 (and, steady, of Range itself) are the rule.
-        Float4 g;
+        F g;
         if (vecmath::all (red == 0.0f))
-            g = vecmath::splat (1.0f);
+            g = F {} + 1.0f;
         else if (in.steady && vecmath::all (red == range))
-            g = vecmath::splat (in.steadyRangeGain);
+            g = F {} + in.steadyRangeGain;
         else
             g = gainFor<D> (red);
 
         vecmath::store (gain + j, g);
         peak = maximum (peak, red);
     }
-    return std::max (std::max (peak[0], peak[1]), std::max (peak[2], peak[3]));
+
+    float largest = 0.0f;
+    for (int i = 0; i < width; ++i)
+        largest = std::max (largest, peak[i]);
+    return largest;
 }
 
 #if ZERI_HAS_AVX2_PATH
 __attribute__ ((target ("avx2"))) float computeGainsAvx2 (const GainInputs& in, int padded, float* gain) noexcept
 {
-    return computeGains<vecmath::Double4> (in, padded, gain);
+    return computeGains<vecmath::Double4, vecmath::Float8> (in, padded, gain);
 }
 #endif
 
@@ -919,7 +924,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
         peak = computeGainsAvx2 (gainInputs, padded, gain);
     else
 #endif
-        peak = computeGains<vecmath::Double2> (gainInputs, padded, gain);
+        peak = computeGains<vecmath::Double2, Float4> (gainInputs, padded, gain);
 
     // Band A turned down, Listen Removed, Mix and Power.
     for (int c = 0; c < numChannels; ++c)

@@ -76,6 +76,14 @@ VECMATH_INLINE Float4 select (Int4 mask, Float4 a, Float4 b) noexcept
 
 VECMATH_INLINE Float8 select (Int8 mask, Float8 a, Float8 b) noexcept { return mask ? a : b; }
 
+VECMATH_INLINE bool any (Int8 mask) noexcept
+{
+    bool result = false;
+    for (int i = 0; i < 8; ++i)
+        result = result || mask[i] != 0;
+    return result;
+}
+
 VECMATH_INLINE bool all (Int8 mask) noexcept
 {
     bool result = true;
