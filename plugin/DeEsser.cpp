@@ -209,9 +209,11 @@ float DeEsser::process (float* const* channels, int numChannels, int numSamples,
     const int nCh = channels == nullptr ? 0 : std::clamp (numChannels, 0, 2);
     float peak = 0.0f;
 
-    for (int offset = 0; offset < numSamples; offset += maxChunk)
+    for (int offset = 0, n = 0; offset < numSamples; offset += n)
     {
-        const int n = std::min (maxChunk, numSamples - offset);
+        // Longer stretches while nothing ramps (a ramp can only start with a block).
+        const bool idle = std::none_of (smoothers.begin(), smoothers.end(), [] (auto& sm) { return sm.isRamping(); });
+        n = std::min (idle ? maxSteadyChunk : maxChunk, numSamples - offset);
         const auto run = [&] (int start, int count, bool wholeStretch) {
             bool steady = wholeStretch;
             for (auto& sm : smoothers)
@@ -502,7 +504,7 @@ __attribute__ ((target ("avx2"))) bool gatherInputsAvx2 (const float* x0, const 
 template <int numChannels, bool steady, typename Coefficients, typename Memory>
 VECMATH_INLINE void runFilters ([[maybe_unused]] const float* inputs, [[maybe_unused]] const float* x0,
                                 [[maybe_unused]] const float* x1, int n, const Coefficients& fixed,
-                                const Ramping& ramping, Memory& memory, float& envelope, float* bandA,
+                                const Ramping* ramping, Memory& memory, float& envelope, float* bandA,
                                 float* env) noexcept
 {
     const Coefficients* k = &fixed;
@@ -526,10 +528,10 @@ VECMATH_INLINE void runFilters ([[maybe_unused]] const float* inputs, [[maybe_un
                 const __m128 ab = _mm_unpacklo_ps (_mm_load_ss (a + j), _mm_load_ss (b + j));
                 return _mm_unpacklo_ps (ab, ab);
             };
-            hp = pairs (ramping.hpA, ramping.hpB);
-            lpc = pairs (ramping.lpA, ramping.lpB);
-            weights = _mm_movelh_ps (_mm_set_ss (fixed.detectorWeights[0]), _mm_load_ss (ramping.weightB + j));
-            gain = _mm_load_ss (ramping.detectorGain + j);
+            hp = pairs (ramping->hpA, ramping->hpB);
+            lpc = pairs (ramping->lpA, ramping->lpB);
+            weights = _mm_movelh_ps (_mm_set_ss (fixed.detectorWeights[0]), _mm_load_ss (ramping->weightB + j));
+            gain = _mm_load_ss (ramping->detectorGain + j);
         }
 
         if constexpr (numChannels == 0)
@@ -574,9 +576,9 @@ VECMATH_INLINE void runFilters ([[maybe_unused]] const float* inputs, [[maybe_un
         else
         {
             if (input > level)
-                level = level * ramping.ca[j] + input * ramping.oneMinusCa[j];
+                level = level * ramping->ca[j] + input * ramping->oneMinusCa[j];
             else
-                level = level * ramping.cr[j] + input * ramping.oneMinusCr[j];
+                level = level * ramping->cr[j] + input * ramping->oneMinusCr[j];
         }
         env[j] = level;
     };
@@ -614,16 +616,16 @@ VECMATH_INLINE void runFilters ([[maybe_unused]] const float* inputs, [[maybe_un
         Coefficients c = fixed;
         if constexpr (! steady)
         {
-            c.hp[0] = ramping.hpA[j];
-            c.hp[2] = ramping.hpB[j];
-            c.lp[0] = ramping.lpA[j];
-            c.lp[2] = ramping.lpB[j];
-            c.ca = ramping.ca[j];
-            c.oneMinusCa = ramping.oneMinusCa[j];
-            c.cr = ramping.cr[j];
-            c.oneMinusCr = ramping.oneMinusCr[j];
-            c.detectorGain = ramping.detectorGain[j];
-            c.detectorWeights[2] = ramping.weightB[j];
+            c.hp[0] = ramping->hpA[j];
+            c.hp[2] = ramping->hpB[j];
+            c.lp[0] = ramping->lpA[j];
+            c.lp[2] = ramping->lpB[j];
+            c.ca = ramping->ca[j];
+            c.oneMinusCa = ramping->oneMinusCa[j];
+            c.cr = ramping->cr[j];
+            c.oneMinusCr = ramping->oneMinusCr[j];
+            c.detectorGain = ramping->detectorGain[j];
+            c.detectorWeights[2] = ramping->weightB[j];
         }
         float sum[4] = {};
         for (int ch = 0; ch < numChannels; ++ch)
@@ -661,7 +663,7 @@ VECMATH_INLINE void runFilters ([[maybe_unused]] const float* inputs, [[maybe_un
     spare the register copies the serial loop otherwise needs. */
 template <int numChannels, bool steady, typename Coefficients, typename Memory>
 __attribute__ ((target ("avx2"))) void runFiltersAvx2 (const float* inputs, const float* x0, const float* x1, int n,
-                                                       const Coefficients& fixed, const Ramping& ramping,
+                                                       const Coefficients& fixed, const Ramping* ramping,
                                                        Memory& memory, float& envelope, float* bandA,
                                                        float* env) noexcept
 {
@@ -744,7 +746,8 @@ template <int numChannels, bool steady>
 float DeEsser::processChunk (float* const* channels, int offset, int n, bool refuseNonFinite) noexcept
 {
     // The input in the serial loop's lane order, checked on the way.
-    alignas (32) float inputs[4 * maxChunk];
+    constexpr int capacity = steady ? maxSteadyChunk : maxChunk;
+    alignas (32) float inputs[4 * capacity];
     const float* x0 = numChannels > 0 ? channels[0] + offset : nullptr;
     const float* x1 = numChannels > 1 ? channels[1] + offset : x0;
     bool finite;
@@ -819,9 +822,13 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
     const Coefficients& fixed = steadyCoefficients (value (frequencyS, 0), value (focusS, 0), value (attackS, 0),
                                                     value (releaseS, 0), value (amountS, 0), numChannels);
     static_assert (maxStretch == maxChunk);
-    Ramping ramping;
+    // Per-sample coefficients only exist while something ramps.
+    std::conditional_t<steady, std::nullptr_t, Ramping> rampingStorage;
+    Ramping* rampingPointer = nullptr;
     if constexpr (! steady)
     {
+        rampingPointer = &rampingStorage;
+        Ramping& ramping = rampingStorage;
         const auto fill = [padded] (float* values, float constant) { std::fill (values, values + padded, constant); };
         const RampInputs rampInputs { v[frequencyS], v[focusS], v[attackS], v[releaseS], v[amountS],
                                   moving[frequencyS] || moving[focusS], moving[attackS], moving[releaseS],
@@ -858,13 +865,13 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
     }
 
     // The serial part.
-    alignas (16) float bandA[2 * maxChunk], env[maxChunk], gain[maxChunk];
+    alignas (16) float bandA[2 * capacity], env[capacity], gain[capacity];
 #if ZERI_HAS_AVX2_PATH
     if (cpuHasAvx2)
-        runFiltersAvx2<numChannels, steady> (inputs, x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
+        runFiltersAvx2<numChannels, steady> (inputs, x0, x1, n, fixed, rampingPointer, memory, envelope, bandA, env);
     else
 #endif
-        runFilters<numChannels, steady> (inputs, x0, x1, n, fixed, ramping, memory, envelope, bandA, env);
+        runFilters<numChannels, steady> (inputs, x0, x1, n, fixed, rampingPointer, memory, envelope, bandA, env);
     std::fill (env + n, env + padded, env[n - 1]);
 
     // Gain computer. Below the threshold level the reduction is exactly 0

@@ -78,6 +78,8 @@ private:
     /** Work is done in stretches of at most this many samples, with
         per-sample values held in arrays on the stack. */
     static constexpr int maxChunk = 256;
+    /** The same while nothing ramps (less stack is needed then). */
+    static constexpr int maxSteadyChunk = 512;
 
     struct ChannelMemory
     {
