@@ -746,7 +746,7 @@ template <int numChannels, bool steady>
 float DeEsser::processChunk (float* const* channels, int offset, int n, bool refuseNonFinite) noexcept
 {
     // The input in the serial loop's lane order, checked on the way.
-    constexpr int capacity = steady ? maxSteadyChunk : maxChunk;
+    constexpr size_t capacity = (size_t) (steady ? maxSteadyChunk : maxChunk);
     alignas (32) float inputs[4 * capacity];
     const float* x0 = numChannels > 0 ? channels[0] + offset : nullptr;
     const float* x1 = numChannels > 1 ? channels[1] + offset : x0;
