@@ -3,6 +3,7 @@
 #include "plugin/VectorMath.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -371,8 +372,25 @@ bool detectAvx2() noexcept
 }
 
 // Decided once when the library loads, never on the audio thread.
-const bool cpuHasAvx2 = detectAvx2();
+std::atomic<bool> avx2Enabled { detectAvx2() };
+inline bool cpuHasAvx2() noexcept { return avx2Enabled.load (std::memory_order_relaxed); }
 #endif
+} // namespace
+
+bool DeEsser::useAvx2IfAvailable (bool allowed) noexcept
+{
+#if ZERI_HAS_AVX2_PATH
+    const bool use = allowed && detectAvx2();
+    avx2Enabled.store (use, std::memory_order_relaxed);
+    return use;
+#else
+    (void) allowed;
+    return false;
+#endif
+}
+
+namespace
+{
 
 /** What the gain computer needs for a stretch: per-sample values, or one
     value each when steady, and the bounds of the zone where the curve has
@@ -752,7 +770,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
     const float* x1 = numChannels > 1 ? channels[1] + offset : x0;
     bool finite;
 #if ZERI_HAS_AVX2_PATH
-    if (cpuHasAvx2)
+    if (cpuHasAvx2())
         finite = gatherInputsAvx2<numChannels> (x0, x1, n, inputs);
     else
 #endif
@@ -834,7 +852,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
                                   moving[frequencyS] || moving[focusS], moving[attackS], moving[releaseS],
                                   moving[amountS] };
 #if ZERI_HAS_AVX2_PATH
-        if (cpuHasAvx2)
+        if (cpuHasAvx2())
             fillRampingAvx2<numChannels> (ramping, rampInputs, padded, fs);
         else
 #endif
@@ -867,7 +885,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
     // The serial part.
     alignas (16) float bandA[2 * capacity], env[capacity], gain[capacity];
 #if ZERI_HAS_AVX2_PATH
-    if (cpuHasAvx2)
+    if (cpuHasAvx2())
         runFiltersAvx2<numChannels, steady> (inputs, x0, x1, n, fixed, rampingPointer, memory, envelope, bandA, env);
     else
 #endif
@@ -908,7 +926,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
 
     const bool plain = steady && v[monitorS][0] == 0.0f && v[mixS][0] == 100.0f && v[powerS][0] == 1.0f;
 #if ZERI_HAS_AVX2_PATH
-    if (plain && numChannels > 0 && cpuHasAvx2)
+    if (plain && numChannels > 0 && cpuHasAvx2())
     {
         const float* A = bandA;
         float* out[2] = { channels[0] + offset, numChannels > 1 ? channels[1] + offset : nullptr };
@@ -927,7 +945,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
                                   bounds->overCap, bounds->levelLow, bounds->rangeGain };
     float peak;
 #if ZERI_HAS_AVX2_PATH
-    if (cpuHasAvx2)
+    if (cpuHasAvx2())
         peak = computeGainsAvx2 (gainInputs, padded, gain);
     else
 #endif

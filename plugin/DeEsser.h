@@ -51,6 +51,12 @@ public:
     /** The bands for a Frequency in Hz and a Focus of 0..1. */
     static Bands bandEdges (float frequency, float focus) noexcept;
 
+    /** On x86-64 machines with AVX2 the work runs in AVX2 code, elsewhere in
+        plain SSE2 code; both give the same output to the bit. For tests
+        that compare the two: false forces the plain code for every
+        instance (not while any processes). Returns whether AVX2 is used. */
+    static bool useAvx2IfAvailable (bool allowed) noexcept;
+
     /** Processes numChannels (0, 1 or 2) channels in place.
 
         A non-finite input sample may spoil its own output sample, but any
