@@ -300,16 +300,19 @@ struct Ramping
     alignas (16) float detectorGain[maxStretch], weightB[maxStretch];
 };
 
-/** Four samples' band A of one channel from the band A buffer: every
-    value (mono) or every other one (stereo, channels interleaved). */
-VECMATH_INLINE Float4 bandAOf (const float* A, int stride, int j) noexcept
+/** Four samples' band A of channel c from the band A buffer: every value
+    (mono) or every other one (stereo, channels interleaved). */
+template <int numChannels>
+VECMATH_INLINE Float4 bandAOf (const float* bandA, int c, int j) noexcept
 {
-    if (stride == 1)
-        return vecmath::load (A + j);
+    if constexpr (numChannels == 1)
+        return vecmath::load (bandA + j);
 #if defined(__SSE2__)
-    const __m128 first = _mm_loadu_ps (A + 2 * j), second = _mm_loadu_ps (A + 2 * j + 4);
-    return (Float4) _mm_shuffle_ps (first, second, _MM_SHUFFLE (2, 0, 2, 0));
+    const __m128 first = _mm_loadu_ps (bandA + 2 * j), second = _mm_loadu_ps (bandA + 2 * j + 4);
+    return (Float4) (c == 0 ? _mm_shuffle_ps (first, second, _MM_SHUFFLE (2, 0, 2, 0))
+                            : _mm_shuffle_ps (first, second, _MM_SHUFFLE (3, 1, 3, 1)));
 #else
+    const float* A = bandA + c;
     return Float4 { A[2 * j], A[2 * j + 2], A[2 * j + 4], A[2 * j + 6] };
 #endif
 }
@@ -965,7 +968,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
             int j = 0;
             for (; j + 4 <= n; j += 4)
             {
-                const Float4 a = bandAOf (A, stride, j), x = vecmath::load (out + j);
+                const Float4 a = bandAOf<numChannels> (bandA, c, j), x = vecmath::load (out + j);
                 vecmath::store (out + j, x - a + vecmath::load (gain + j) * a);
             }
             for (; j < n; ++j)
@@ -991,7 +994,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
         int j = 0;
         for (; j + 4 <= n; j += 4)
         {
-            const Float4 a = bandAOf (A, stride, j);
+            const Float4 a = bandAOf<numChannels> (bandA, c, j);
             vecmath::store (out + j, blend (vecmath::load (out + j), a, vecmath::load (gain + j), four (monitorS, j),
                                             0.01f * four (mixS, j), four (powerS, j)));
         }
