@@ -410,9 +410,18 @@ template <typename D, typename F>
 VECMATH_INLINE float computeGains (const GainInputs& in, int padded, float* gain) noexcept
 {
     constexpr int width = (int) (sizeof (F) / sizeof (float));
-    const auto lanes = [&in] (const float* values, int j) noexcept {
-        return in.steady ? F {} + values[0] : vecmath::load<F> (values + j);
+    // Forced inline, as everything this function calls: a helper that is
+    // not inlined is compiled without AVX, and eight floats passed between
+    // the two would be mangled (the calling conventions differ).
+    struct Lanes
+    {
+        const GainInputs& in;
+        VECMATH_INLINE F operator() (const float* values, int j) const noexcept
+        {
+            return in.steady ? F {} + values[0] : vecmath::load<F> (values + j);
+        }
     };
+    const Lanes lanes { in };
     F peak {};
 
     for (int j = 0; j < padded; j += width)
@@ -495,10 +504,10 @@ __attribute__ ((target ("avx2"))) bool gatherInputsAvx2 (const float* x0, const 
     for (int j = 0; j < whole; j += 8)
     {
         const __m256 a = _mm256_loadu_ps (x0 + j), b = _mm256_loadu_ps (x1 + j);
-        const auto check = [exponent] (__m256 v) __attribute__ ((always_inline, target ("avx2"))) {
-            return _mm256_cmpeq_epi32 (_mm256_and_si256 (_mm256_castps_si256 (v), exponent), exponent);
-        };
-        nonFinite = _mm256_or_si256 (nonFinite, _mm256_or_si256 (check (a), check (b)));
+        const __m256i bitsA = _mm256_and_si256 (_mm256_castps_si256 (a), exponent);
+        const __m256i bitsB = _mm256_and_si256 (_mm256_castps_si256 (b), exponent);
+        nonFinite = _mm256_or_si256 (nonFinite, _mm256_or_si256 (_mm256_cmpeq_epi32 (bitsA, exponent),
+                                                                 _mm256_cmpeq_epi32 (bitsB, exponent)));
 
         // (a0 b0 a1 b1 | a4 b4 a5 b5) and (a2 b2 a3 b3 | a6 b6 a7 b7), then each pair doubled.
         const __m256 low = _mm256_unpacklo_ps (a, b), high = _mm256_unpackhi_ps (a, b);
