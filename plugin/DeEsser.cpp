@@ -549,8 +549,8 @@ VECMATH_INLINE void runFilters ([[maybe_unused]] const float* inputs, [[maybe_un
     __m128 hp = _mm_load_ps (k[0].hp), lpc = _mm_load_ps (k[0].lp), weights = _mm_load_ps (k[0].detectorWeights);
     __m128 gain = _mm_set_ss (k[0].detectorGain);
 
-    // Filters and detector for one sample; returns d in lane 0.
-    const auto detect = [&] (int j) noexcept {
+    // Filters for one sample; returns the four band values.
+    const auto filter = [&] (int j) noexcept {
         if constexpr (! steady)
         {
             // (A, A, B, B) from the two bands' values.
@@ -560,29 +560,35 @@ VECMATH_INLINE void runFilters ([[maybe_unused]] const float* inputs, [[maybe_un
             };
             hp = pairs (ramping->hpA, ramping->hpB);
             lpc = pairs (ramping->lpA, ramping->lpB);
-            weights = _mm_movelh_ps (_mm_set_ss (fixed.detectorWeights[0]), _mm_load_ss (ramping->weightB + j));
-            gain = _mm_load_ss (ramping->detectorGain + j);
         }
 
+        const __m128 in = _mm_load_ps (inputs + 4 * j);
+        const __m128 h = _mm_mul_ps (hp, _mm_sub_ps (_mm_add_ps (hpOut, in), hpIn));
+        hpOut = h;
+        hpIn = in;
+        lp = _mm_add_ps (lp, _mm_mul_ps (lpc, _mm_sub_ps (h, lp)));
+
+        if constexpr (numChannels == 2)
+            _mm_storel_pi (reinterpret_cast<__m64*> (bandA + 2 * j), lp);
+        else
+            _mm_store_ss (bandA + j, lp);
+        return lp;
+    };
+
+    // Filters and detector for one sample; returns d in lane 0.
+    const auto detect = [&] (int j) noexcept {
         if constexpr (numChannels == 0)
         {
             return _mm_setzero_ps();
         }
         else
         {
-            const __m128 in = _mm_load_ps (inputs + 4 * j);
-
-            const __m128 h = _mm_mul_ps (hp, _mm_sub_ps (_mm_add_ps (hpOut, in), hpIn));
-            hpOut = h;
-            hpIn = in;
-            lp = _mm_add_ps (lp, _mm_mul_ps (lpc, _mm_sub_ps (h, lp)));
-
-            if constexpr (numChannels == 2)
-                _mm_storel_pi (reinterpret_cast<__m64*> (bandA + 2 * j), lp);
-            else
-                _mm_store_ss (bandA + j, lp);
-
-            __m128 magnitude = _mm_andnot_ps (signBit, lp);
+            if constexpr (! steady)
+            {
+                weights = _mm_movelh_ps (_mm_set_ss (fixed.detectorWeights[0]), _mm_load_ss (ramping->weightB + j));
+                gain = _mm_load_ss (ramping->detectorGain + j);
+            }
+            __m128 magnitude = _mm_andnot_ps (signBit, filter (j));
             if constexpr (numChannels == 2)
                 magnitude = _mm_add_ps (magnitude, _mm_shuffle_ps (magnitude, magnitude, _MM_SHUFFLE (2, 3, 0, 1)));
             const __m128 weighted = _mm_mul_ps (magnitude, weights);
@@ -594,14 +600,16 @@ VECMATH_INLINE void runFilters ([[maybe_unused]] const float* inputs, [[maybe_un
     // Which of the two applies rarely changes from one sample to the next
     // (a few percent of samples on speech), so a predicted branch keeps the
     // choice off the chain from one envelope value to the next.
+    // Held in locals: the stores to env could otherwise alias them.
+    const float attackC = k[0].ca, attackD = k[0].oneMinusCa, releaseC = k[0].cr, releaseD = k[0].oneMinusCr;
     const auto follow = [&] (int j, __m128 d) noexcept {
         const float input = _mm_cvtss_f32 (d);
         if constexpr (steady)
         {
             if (input > level)
-                level = level * k[0].ca + input * k[0].oneMinusCa;
+                level = level * attackC + input * attackD;
             else
-                level = level * k[0].cr + input * k[0].oneMinusCr;
+                level = level * releaseC + input * releaseD;
         }
         else
         {
@@ -613,17 +621,47 @@ VECMATH_INLINE void runFilters ([[maybe_unused]] const float* inputs, [[maybe_un
         env[j] = level;
     };
 
-    // The envelope runs one sample behind the filters, so that each pass of
-    // the loop holds two independent chains the processor can overlap.
-    __m128 d = detect (0);
-#pragma GCC unroll 4
-    for (int j = 1; j < n; ++j)
+    if constexpr (steady && numChannels > 0)
     {
-        const __m128 next = detect (j);
-        follow (j - 1, d);
-        d = next;
+        // Two samples at a time: their detector inputs share the vector
+        // operations (band sums, weights, gain), in the same order as one by one.
+        const __m128 pairWeights = _mm_setr_ps (fixed.detectorWeights[0], fixed.detectorWeights[2],
+                                                fixed.detectorWeights[0], fixed.detectorWeights[2]);
+        const __m128 pairGain = _mm_set1_ps (fixed.detectorGain);
+        int j = 0;
+#pragma GCC unroll 2
+        for (; j + 2 <= n; j += 2)
+        {
+            const __m128 first = _mm_andnot_ps (signBit, filter (j));
+            const __m128 second = _mm_andnot_ps (signBit, filter (j + 1));
+            // (A0, B0) of both samples, plus (A1, B1) for stereo.
+            __m128 sums = _mm_shuffle_ps (first, second, _MM_SHUFFLE (2, 0, 2, 0));
+            if constexpr (numChannels == 2)
+                sums = _mm_add_ps (sums, _mm_shuffle_ps (first, second, _MM_SHUFFLE (3, 1, 3, 1)));
+            const __m128 weighted = _mm_mul_ps (sums, pairWeights);
+            const __m128 d = _mm_mul_ps (_mm_add_ps (_mm_shuffle_ps (weighted, weighted, _MM_SHUFFLE (2, 0, 2, 0)),
+                                                     _mm_shuffle_ps (weighted, weighted, _MM_SHUFFLE (3, 1, 3, 1))),
+                                         pairGain);
+            follow (j, d);
+            follow (j + 1, _mm_shuffle_ps (d, d, _MM_SHUFFLE (1, 1, 1, 1)));
+        }
+        if (j < n)
+            follow (j, detect (j));
     }
-    follow (n - 1, d);
+    else
+    {
+        // The envelope runs one sample behind the filters, so that each pass
+        // of the loop holds two independent chains the processor can overlap.
+        __m128 d = detect (0);
+#pragma GCC unroll 4
+        for (int j = 1; j < n; ++j)
+        {
+            const __m128 next = detect (j);
+            follow (j - 1, d);
+            d = next;
+        }
+        follow (n - 1, d);
+    }
 
     alignas (16) float o[4], i[4], l[4];
     _mm_store_ps (o, hpOut);
