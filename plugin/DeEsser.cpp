@@ -407,7 +407,7 @@ struct GainInputs
 
 /** Writes each sample's gain; returns the stretch's largest reduction in dB. */
 template <typename D, typename F>
-VECMATH_INLINE float computeGains (const GainInputs& in, int padded, float* gain) noexcept
+VECMATH_INLINE float computeGains (const GainInputs& in, int from, int padded, float* gain) noexcept
 {
     constexpr int width = (int) (sizeof (F) / sizeof (float));
     // Forced inline, as everything this function calls: a helper that is
@@ -424,7 +424,7 @@ VECMATH_INLINE float computeGains (const GainInputs& in, int padded, float* gain
     const Lanes lanes { in };
     F peak {};
 
-    for (int j = 0; j < padded; j += width)
+    for (int j = from; j < padded; j += width)
     {
         const F e = vecmath::load<F> (in.env + j);
         const F range = lanes (in.range, j);
@@ -461,9 +461,9 @@ VECMATH_INLINE float computeGains (const GainInputs& in, int padded, float* gain
 }
 
 #if ZERI_HAS_AVX2_PATH
-__attribute__ ((target ("avx2"))) float computeGainsAvx2 (const GainInputs& in, int padded, float* gain) noexcept
+__attribute__ ((target ("avx2"))) float computeGainsAvx2 (const GainInputs& in, int from, int padded, float* gain) noexcept
 {
-    return computeGains<vecmath::Double4, vecmath::Float8> (in, padded, gain);
+    return computeGains<vecmath::Double4, vecmath::Float8> (in, from, padded, gain);
 }
 #endif
 
@@ -742,41 +742,33 @@ __attribute__ ((target ("avx2"))) void runFiltersAvx2 (const float* inputs, cons
 
 #if ZERI_HAS_AVX2_PATH
 /** Settings standing still with Listen Removed off and Mix and Power full
-    (the usual state): when every envelope value of the stretch lies below
-    tFloor (gain 1) or above envelopeCap (Range's gain), the gains need no
-    power functions and the output is (x - A) + g A, eight samples at a
-    time. Returns false, having written nothing, when some sample lies in
-    between; anyAbove tells whether the reduction reached Range. */
+    (the usual state): while the envelope lies below tFloor (gain 1) or
+    above envelopeCap (Range's gain), the gains need no power functions and
+    the output is (x - A) + g A, eight samples at a time. Stops before the
+    first group of samples with one in between and returns how many samples
+    it wrote (a multiple of eight, or n); anyAbove tells whether the
+    reduction reached Range in them. */
 template <int numChannels>
-__attribute__ ((target ("avx2"))) bool plainOutputAvx2 (const float* env, const float* bandA, float* const* out,
-                                                        int n, float tFloor, float envelopeCap, float rangeGain,
-                                                        bool& anyAbove) noexcept
+__attribute__ ((target ("avx2"))) int plainOutputAvx2 (const float* env, const float* bandA, float* const* out,
+                                                       int n, float tFloor, float envelopeCap, float rangeGain,
+                                                       bool& anyAbove) noexcept
 {
     const __m256 floorLevel = _mm256_set1_ps (tFloor), capLevel = _mm256_set1_ps (envelopeCap);
+    const __m256 one = _mm256_set1_ps (1.0f), ranged = _mm256_set1_ps (rangeGain);
     const int whole = n & ~7;
+    __m256 above = _mm256_setzero_ps();
 
-    __m256 above = _mm256_setzero_ps(), outside = _mm256_castsi256_ps (_mm256_set1_epi32 (-1));
-    for (int j = 0; j < whole; j += 8)
+    int j = 0;
+    for (; j < whole; j += 8)
     {
         const __m256 e = _mm256_loadu_ps (env + j);
+        const __m256 isBelow = _mm256_cmp_ps (e, floorLevel, _CMP_LE_OQ);
         const __m256 isAbove = _mm256_cmp_ps (e, capLevel, _CMP_GE_OQ);
+        if (_mm256_movemask_ps (_mm256_or_ps (isBelow, isAbove)) != 0xff)
+            break;
         above = _mm256_or_ps (above, isAbove);
-        outside = _mm256_and_ps (outside, _mm256_or_ps (_mm256_cmp_ps (e, floorLevel, _CMP_LE_OQ), isAbove));
-    }
-    bool allOutside = _mm256_movemask_ps (outside) == 0xff;
-    anyAbove = _mm256_movemask_ps (above) != 0;
-    for (int j = whole; j < n; ++j)
-    {
-        allOutside = allOutside && (env[j] <= tFloor || env[j] >= envelopeCap);
-        anyAbove = anyAbove || env[j] >= envelopeCap;
-    }
-    if (! allOutside)
-        return false;
 
-    const __m256 one = _mm256_set1_ps (1.0f), ranged = _mm256_set1_ps (rangeGain);
-    for (int j = 0; j < whole; j += 8)
-    {
-        const __m256 g = _mm256_blendv_ps (ranged, one, _mm256_cmp_ps (_mm256_loadu_ps (env + j), floorLevel, _CMP_LE_OQ));
+        const __m256 g = _mm256_blendv_ps (ranged, one, isBelow);
         __m256 a[2];
         if constexpr (numChannels == 2)
         {
@@ -797,16 +789,25 @@ __attribute__ ((target ("avx2"))) bool plainOutputAvx2 (const float* env, const 
             _mm256_storeu_ps (out[c] + j, _mm256_add_ps (_mm256_sub_ps (x, a[c]), _mm256_mul_ps (g, a[c])));
         }
     }
-    for (int j = whole; j < n; ++j)
+    anyAbove = _mm256_movemask_ps (above) != 0;
+    if (j < whole)
+        return j;
+
+    for (int i = whole; i < n; ++i)
+        if (! (env[i] <= tFloor || env[i] >= envelopeCap))
+            return whole;
+
+    for (; j < n; ++j)
     {
         const float g = env[j] <= tFloor ? 1.0f : rangeGain;
+        anyAbove = anyAbove || env[j] >= envelopeCap;
         for (int c = 0; c < numChannels; ++c)
         {
             const float a = bandA[numChannels == 2 ? 2 * j + c : j];
             out[c][j] = out[c][j] - a + g * a;
         }
     }
-    return true;
+    return n;
 }
 #endif
 
@@ -975,17 +976,21 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
     }
 
     const bool plain = steady && v[monitorS][0] == 0.0f && v[mixS][0] == 100.0f && v[powerS][0] == 1.0f;
+    // Samples from 'done' on still hold their input.
+    int done = 0;
+    float donePeak = 0.0f;
 #if ZERI_HAS_AVX2_PATH
     if (plain && numChannels > 0 && cpuHasAvx2())
     {
-        const float* A = bandA;
         float* out[2] = { channels[0] + offset, numChannels > 1 ? channels[1] + offset : nullptr };
         bool anyAbove = false;
-        if (plainOutputAvx2<numChannels> (env, A, out, n, bounds->tFloor, bounds->envelopeCap, bounds->rangeGain,
-                                          anyAbove))
+        done = plainOutputAvx2<numChannels> (env, bandA, out, n, bounds->tFloor, bounds->envelopeCap,
+                                             bounds->rangeGain, anyAbove);
+        donePeak = anyAbove ? v[rangeS][0] : 0.0f;
+        if (done == n)
         {
             clearNonFiniteState();
-            return anyAbove ? v[rangeS][0] : 0.0f;
+            return donePeak;
         }
     }
 #endif
@@ -996,10 +1001,11 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
     float peak;
 #if ZERI_HAS_AVX2_PATH
     if (cpuHasAvx2())
-        peak = computeGainsAvx2 (gainInputs, padded, gain);
+        peak = computeGainsAvx2 (gainInputs, done, padded, gain);
     else
 #endif
-        peak = computeGains<vecmath::Double2, Float4> (gainInputs, padded, gain);
+        peak = computeGains<vecmath::Double2, Float4> (gainInputs, done, padded, gain);
+    peak = std::max (peak, donePeak);
 
     // Band A turned down, Listen Removed, Mix and Power.
     for (int c = 0; c < numChannels; ++c)
@@ -1012,7 +1018,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
         {
             // With Listen Removed off and Mix and Power full, the blends
             // below reduce exactly to the processed signal.
-            int j = 0;
+            int j = done;
             for (; j + 4 <= n; j += 4)
             {
                 const Float4 a = bandAOf<numChannels> (bandA, c, j), x = vecmath::load (out + j);
@@ -1038,7 +1044,7 @@ float DeEsser::processChunk (float* const* channels, int offset, int n, bool ref
                 return vecmath::load (v[smoother] + j);
         };
 
-        int j = 0;
+        int j = done;
         for (; j + 4 <= n; j += 4)
         {
             const Float4 a = bandAOf<numChannels> (bandA, c, j);
