@@ -14,17 +14,19 @@
 
 // Every value below is computed with exactly the operations, in exactly the
 // order, of the straightforward per-sample formulas; the speed comes only
-// from not computing what cannot have changed, from computing four samples'
-// coefficients and gains at once, and from keeping the serial recurrences
-// (filters, envelope) apart from the work that can run in parallel.
+// from not computing what cannot have changed, from computing four or eight
+// samples' coefficients, gains and output at once, and from keeping the
+// serial recurrences (filters, envelope) apart from the work that can run in
+// parallel.
 
 namespace
 {
 using vecmath::Float4;
-
-constexpr int maxStretch = 256;
 using vecmath::maximum;
 using vecmath::minimum;
+
+/** DeEsser::maxChunk: the longest stretch that can be ramping. */
+constexpr int maxStretch = 256;
 
 constexpr float twoPi = 6.283185307179586f;
 
