@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-/** exp, 2^x, 10^x and x^y for single-precision values, four at a time or one.
+/** exp, 2^x, 10^x and x^y for single-precision values, four or eight at a
+    time, or one.
 
     Each is evaluated in double precision (error below 1e-15 relative), so
     the float it returns is the correctly rounded value except in cases too
@@ -16,14 +17,14 @@
     The C library's float functions are not used because their last-bit
     rounding differs between libraries (and between their own CPU-specific
     variants), and the de-esser's gain curve magnifies a one-bit difference
-    at the threshold into an audible-in-the-sixth-decimal one.
+    at the threshold into output differences of up to about 1e-5.
 
     Arguments must be finite. Results that overflow or underflow the float
     range come out as infinity or zero.
 
-    The Float4 functions take the double vector to work in: Double2 (two
-    halves, any SSE2 machine) or Double4 (for code compiled for AVX). Both
-    give the same results. Everything is forced inline so that it takes the
+    The vector functions take the double vector to work in: Double2 (any
+    SSE2 machine) or Double4 (only in code compiled for AVX; Float8 too).
+    Both give the same results. Everything is forced inline so that it takes the
     instruction set of the function that uses it. */
 #define VECMATH_INLINE inline __attribute__ ((always_inline))
 
