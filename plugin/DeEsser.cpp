@@ -34,24 +34,6 @@ constexpr float twoPi = 6.283185307179586f;
 // lanes): the same operations either way, so results agree to the bit. D is
 // the double vector the exponentials of four lanes are computed in.
 
-template <typename D, typename F>
-VECMATH_INLINE F exponential (F x) noexcept
-{
-    if constexpr (std::is_same_v<F, float>)
-        return vecmath::exp (x);
-    else
-        return vecmath::exp<D> (x);
-}
-
-template <typename D, typename F>
-VECMATH_INLINE F powerOfTwo (F x) noexcept
-{
-    if constexpr (std::is_same_v<F, float>)
-        return vecmath::exp2 (x);
-    else
-        return vecmath::exp2<D> (x);
-}
-
 /** v below lo gives lo, otherwise at most hi: the lower bound is tested
     first (max then min: the same for lo <= hi, which holds wherever it is used). */
 template <typename F, typename Lo, typename Hi>
@@ -76,14 +58,14 @@ VECMATH_INLINE F highPassCoefficient (F fc, float oneOverFs) noexcept
 template <typename D, typename F>
 VECMATH_INLINE F lowPassCoefficient (F fc, float fs) noexcept
 {
-    return limit (0.0005f, 0.99f, 1.0f - exponential<D> (-twoPi * limitCutoff (fc) / fs));
+    return limit (0.0005f, 0.99f, 1.0f - vecmath::exp<D> (-twoPi * limitCutoff (fc) / fs));
 }
 
 /** Envelope coefficient for a time in ms, with a floor in seconds. */
 template <typename D = vecmath::Double2, typename F>
 VECMATH_INLINE F envelopeCoefficient (F ms, float floorSeconds, float fs) noexcept
 {
-    return exponential<D> (-1.0f / (maximum (0.001f * ms, F {} + floorSeconds) * fs));
+    return vecmath::exp<D> (-1.0f / (maximum (0.001f * ms, F {} + floorSeconds) * fs));
 }
 
 /** Threshold level (linear) for a threshold in dB. */
@@ -113,7 +95,7 @@ template <typename D = vecmath::Double2, typename F>
 VECMATH_INLINE F gainFor (F reductionDb) noexcept
 {
     if constexpr (std::is_same_v<F, float>)
-        return reductionDb < 100.0f ? vecmath::pow10 (-0.05f * reductionDb) : 0.0f;
+        return reductionDb < 100.0f ? vecmath::pow10<D> (-0.05f * reductionDb) : 0.0f;
     else
         return vecmath::select (reductionDb < 100.0f, vecmath::pow10<D> (-0.05f * reductionDb), F {});
 }
@@ -127,7 +109,7 @@ struct BandEdges
 template <typename D = vecmath::Double2, typename F>
 VECMATH_INLINE BandEdges<F> bandEdges (F frequency, F f) noexcept
 {
-    const F r = powerOfTwo<D> (0.5f * (2.6f - 2.15f * f));
+    const F r = vecmath::exp2<D> (0.5f * (2.6f - 2.15f * f));
 
     // Each limit tests its lower bound first; every lower bound here lies below its upper bound.
     const F low = limit (1500.0f, 15000.0f, frequency / r);
@@ -539,7 +521,6 @@ VECMATH_INLINE void runFilters ([[maybe_unused]] const float* inputs, [[maybe_un
                                 const Ramping* ramping, Memory& memory, float& envelope, float* bandA,
                                 float* env) noexcept
 {
-    const Coefficients* k = &fixed;
 #if defined(__SSE2__)
     // Lanes A0, A1, B0, B1.
     __m128 hpOut = _mm_setr_ps (memory[0].hpAOut, memory[1].hpAOut, memory[0].hpBOut, memory[1].hpBOut);
@@ -548,8 +529,8 @@ VECMATH_INLINE void runFilters ([[maybe_unused]] const float* inputs, [[maybe_un
     float level = envelope;
     const __m128 signBit = _mm_set1_ps (-0.0f);
 
-    __m128 hp = _mm_load_ps (k[0].hp), lpc = _mm_load_ps (k[0].lp), weights = _mm_load_ps (k[0].detectorWeights);
-    __m128 gain = _mm_set_ss (k[0].detectorGain);
+    __m128 hp = _mm_load_ps (fixed.hp), lpc = _mm_load_ps (fixed.lp), weights = _mm_load_ps (fixed.detectorWeights);
+    __m128 gain = _mm_set_ss (fixed.detectorGain);
 
     // Filters for one sample; returns the four band values.
     const auto filter = [&] (int j) noexcept {
@@ -603,7 +584,7 @@ VECMATH_INLINE void runFilters ([[maybe_unused]] const float* inputs, [[maybe_un
     // (a few percent of samples on speech), so a predicted branch keeps the
     // choice off the chain from one envelope value to the next.
     // Held in locals: the stores to env could otherwise alias them.
-    const float attackC = k[0].ca, attackD = k[0].oneMinusCa, releaseC = k[0].cr, releaseD = k[0].oneMinusCr;
+    const float attackC = fixed.ca, attackD = fixed.oneMinusCa, releaseC = fixed.cr, releaseD = fixed.oneMinusCr;
     const auto follow = [&] (int j, __m128 d) noexcept {
         const float input = _mm_cvtss_f32 (d);
         if constexpr (steady)

@@ -102,7 +102,6 @@ private:
         float detectorWeights[4];
         float detectorGain;
         float ca, oneMinusCa, cr, oneMinusCr;
-        float unused[3];
     };
 
     /** Coefficients for values that stand still, with the inputs they were made from (NaN: none yet). */
@@ -126,8 +125,9 @@ private:
     const Coefficients& steadyCoefficients (float frequency, float focus, float attack, float release, float amount,
                                             int numChannels) noexcept;
 
-    /** Processes up to maxChunk samples. With refuseNonFinite, a stretch
-        holding an infinite or NaN sample is left untouched and -1 returned. */
+    /** Processes up to maxChunk samples (maxSteadyChunk while steady). With
+        refuseNonFinite, a stretch holding an infinite or NaN sample is left
+        untouched and -1 returned. */
     template <int numChannels, bool steady>
     float processChunk (float* const* channels, int offset, int numSamples, bool refuseNonFinite) noexcept;
 

@@ -299,8 +299,28 @@ VECMATH_INLINE V pow (V x, float y) noexcept
     });
 }
 
-VECMATH_INLINE float exp2 (float x) noexcept { return exp2 (splat (x))[0]; }
-VECMATH_INLINE float exp (float x) noexcept { return exp (splat (x))[0]; }
-VECMATH_INLINE float pow10 (float x) noexcept { return pow10 (splat (x))[0]; }
-VECMATH_INLINE float pow (float x, float y) noexcept { return pow (splat (x), y)[0]; }
+// One value: lane 0 of four (any D gives the same result).
+template <typename D = Double2>
+VECMATH_INLINE float exp2 (float x) noexcept
+{
+    return exp2 (splat (x))[0];
+}
+
+template <typename D = Double2>
+VECMATH_INLINE float exp (float x) noexcept
+{
+    return exp (splat (x))[0];
+}
+
+template <typename D = Double2>
+VECMATH_INLINE float pow10 (float x) noexcept
+{
+    return pow10 (splat (x))[0];
+}
+
+template <typename D = Double2>
+VECMATH_INLINE float pow (float x, float y) noexcept
+{
+    return pow (splat (x), y)[0];
+}
 } // namespace vecmath
